@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kestrane {
+
+class Error;
+class MessageBox;
+class ProgramEnd;
+
+// The status the program ends with after a fatal error.
+inline constexpr int fatalExitStatus = 1;
+
+// The words a user sees for a failure: its number, then its description.
+std::string fatalErrorText(const Error& error);
+
+// Runs one event handler. A failure escaping it is reported in a message box with its number
+// and description, and the program ends; nothing done before the failure is undone.
+void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd, const std::function<void()>& handler);
+
+} // namespace kestrane
