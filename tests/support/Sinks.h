@@ -3,7 +3,7 @@
 #include "platform/Error.h"
 #include "platform/presentation/ByteSink.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
