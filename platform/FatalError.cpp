@@ -13,7 +13,8 @@ std::string fatalErrorText(const Error& error)
     return "Error " + std::to_string(error.number()) + "\n\n" + error.description();
 }
 
-void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd, const std::function<void()>& handler)
+void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,
+                          const std::function<void()>& handler)
 {
     std::string report;
     try {

@@ -17,6 +17,7 @@ std::string fatalErrorText(const Error& error);
 
 // Runs one event handler. A failure escaping it is reported in a message box with its number
 // and description, and the program ends; nothing done before the failure is undone.
-void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd, const std::function<void()>& handler);
+void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,
+                          const std::function<void()>& handler);
 
 } // namespace kestrane

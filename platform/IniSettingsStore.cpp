@@ -95,8 +95,8 @@ std::string IniSettingsStore::Read(const std::string& application, const std::st
     return value.toString().toStdString();
 }
 
-void IniSettingsStore::Write(const std::string& application, const std::string& section, const std::string& key,
-                             const std::string& text)
+void IniSettingsStore::Write(const std::string& application, const std::string& section,
+                             const std::string& key, const std::string& text)
 {
     // A line break would split the value into lines that read back as something else.
     if (text.find_first_of("\r\n") != std::string::npos)

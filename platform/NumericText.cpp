@@ -1,8 +1,8 @@
 #include "platform/NumericText.h"
 
-#include <locale.h>
 #include <cmath>
 #include <cstdlib>
+#include <locale.h>
 #include <string>
 
 namespace kestrane {

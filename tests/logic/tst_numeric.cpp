@@ -72,16 +72,26 @@ private slots:
         QTest::addColumn<QString>("height");
         QTest::addColumn<bool>("valid");
 
-        QTest::newRow("defaults") << "612" << "792" << true;
-        QTest::newRow("halves") << "0.5" << "0.5" << true;
-        QTest::newRow("tiny and huge") << "1e-300" << "1e300" << true;
-        QTest::newRow("zero width") << "0" << "792" << false;
-        QTest::newRow("negative height") << "612" << "-1" << false;
-        QTest::newRow("negative zero") << "-0" << "10" << false;
-        QTest::newRow("empty width") << "" << "792" << false;
-        QTest::newRow("letters") << "abc" << "792" << false;
-        QTest::newRow("empty height") << "612" << "" << false;
-        QTest::newRow("default top edge is no size") << "-60" << "792" << false;
+        QTest::newRow("defaults") << "612"
+                                  << "792" << true;
+        QTest::newRow("halves") << "0.5"
+                                << "0.5" << true;
+        QTest::newRow("tiny and huge") << "1e-300"
+                                       << "1e300" << true;
+        QTest::newRow("zero width") << "0"
+                                    << "792" << false;
+        QTest::newRow("negative height") << "612"
+                                         << "-1" << false;
+        QTest::newRow("negative zero") << "-0"
+                                       << "10" << false;
+        QTest::newRow("empty width") << ""
+                                     << "792" << false;
+        QTest::newRow("letters") << "abc"
+                                 << "792" << false;
+        QTest::newRow("empty height") << "612"
+                                      << "" << false;
+        QTest::newRow("default top edge is no size") << "-60"
+                                                     << "792" << false;
     }
 
     void validDimensions()
@@ -98,11 +108,16 @@ private slots:
         QTest::addColumn<QString>("top");
         QTest::addColumn<bool>("valid");
 
-        QTest::newRow("defaults") << "55" << "-60" << true;
-        QTest::newRow("zeros") << "0" << "0" << true;
-        QTest::newRow("fraction and large") << "-2.5" << "800" << true;
-        QTest::newRow("empty top") << "55" << "" << false;
-        QTest::newRow("letter left") << "x" << "1" << false;
+        QTest::newRow("defaults") << "55"
+                                  << "-60" << true;
+        QTest::newRow("zeros") << "0"
+                               << "0" << true;
+        QTest::newRow("fraction and large") << "-2.5"
+                                            << "800" << true;
+        QTest::newRow("empty top") << "55"
+                                   << "" << false;
+        QTest::newRow("letter left") << "x"
+                                     << "1" << false;
     }
 
     void validPosition()

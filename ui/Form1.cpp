@@ -1,0 +1,111 @@
+#include "ui/Form1.h"
+
+#include "platform/FatalError.h"
+#include "platform/ProgramEnd.h"
+#include "ui/DesignLayout.h"
+#include "ui/SelectAllLineEdit.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace kestrane {
+
+namespace {
+
+QLabel* makeLabel(QWidget* parent, const char* text)
+{
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setFocusPolicy(Qt::NoFocus);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* text)
+{
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    // Neither Enter nor Escape presses a button of this window.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form1::Form1(Services services) : m_services(services), m_settings(services.settings)
+{
+    setWindowTitle(QStringLiteral("Kestrane"));
+
+    DesignLayout layout(5175, 2160);
+    layout.add(makeLabel(this, "This tool creates a PowerPoint file from a directory of JPEG images."), 240,
+               120, 4935, 255);
+    layout.add(makeLabel(this, "Scale images to:"), 240, 600, 1335, 255);
+    layout.add(makeLabel(this, "Width:"), 1920, 600, 615, 255);
+    Text1 = new SelectAllLineEdit(this);
+    layout.add(Text1, 2640, 600, 615, 285);
+    layout.add(makeLabel(this, "Height:"), 3600, 600, 615, 255);
+    Text2 = new SelectAllLineEdit(this);
+    layout.add(Text2, 4320, 600, 615, 285);
+    layout.add(makeLabel(this, "Place top left corners:"), 240, 1080, 1695, 255);
+    layout.add(makeLabel(this, "X:"), 2280, 1080, 255, 255);
+    Text3 = new SelectAllLineEdit(this);
+    layout.add(Text3, 2640, 1080, 615, 285);
+    layout.add(makeLabel(this, "Y:"), 3960, 1080, 255, 255);
+    Text4 = new SelectAllLineEdit(this);
+    layout.add(Text4, 4320, 1080, 615, 285);
+    Command1 = makeButton(this, "Select image directory and create PPT");
+    layout.add(Command1, 240, 1560, 3015, 375);
+    Command3 = makeButton(this, "About");
+    layout.add(Command3, 3360, 1560, 735, 375);
+    Command2 = makeButton(this, "Exit");
+    layout.add(Command2, 4200, 1560, 735, 375);
+    layout.apply(this);
+
+    setTabOrder(Text1, Text2);
+    setTabOrder(Text2, Text3);
+    setTabOrder(Text3, Text4);
+    setTabOrder(Text4, Command1);
+    setTabOrder(Command1, Command3);
+    setTabOrder(Command3, Command2);
+
+    connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
+}
+
+void Form1::handle(const std::function<void()>& handler)
+{
+    runReportingFailures(m_services.messageBox, m_services.programEnd, handler);
+}
+
+void Form1::start()
+{
+    handle([this] { Form_Load(); });
+    show();
+    Text1->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::Form_Load()
+{
+    const PlacementTexts texts = m_settings.load();
+    Text1->setText(QString::fromStdString(texts.width));
+    Text2->setText(QString::fromStdString(texts.height));
+    Text3->setText(QString::fromStdString(texts.left));
+    Text4->setText(QString::fromStdString(texts.top));
+}
+
+PlacementTexts Form1::fieldTexts() const
+{
+    return {Text1->text().toStdString(), Text2->text().toStdString(), Text3->text().toStdString(),
+            Text4->text().toStdString()};
+}
+
+void Form1::Command2_Click()
+{
+    SaveAndExit();
+}
+
+void Form1::SaveAndExit()
+{
+    m_settings.saveValidPairs(fieldTexts());
+    m_services.programEnd.end(0);
+}
+
+} // namespace kestrane

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/Services.h"
+#include "settings/PlacementSettings.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrane {
+
+class SelectAllLineEdit;
+
+// The main window: four placement fields, the convert, About and Exit buttons.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Form1(Services services);
+
+    // Fills the fields from the settings store, then shows the window with the focus in Text1.
+    void start();
+
+    // The chosen image directory; empty means none was chosen.
+    QString imagedir;
+
+    SelectAllLineEdit* Text1;
+    SelectAllLineEdit* Text2;
+    SelectAllLineEdit* Text3;
+    SelectAllLineEdit* Text4;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+
+private:
+    void Form_Load();
+    void Command2_Click();
+    void SaveAndExit();
+
+    PlacementTexts fieldTexts() const;
+    // Every event handler runs through here, so a failure is reported and ends the program.
+    void handle(const std::function<void()>& handler);
+
+    Services m_services;
+    PlacementSettings m_settings;
+};
+
+} // namespace kestrane

@@ -1,0 +1,31 @@
+#include "ui/SelectAllLineEdit.h"
+
+#include <QFocusEvent>
+
+namespace kestrane {
+
+void SelectAllLineEdit::selectWholeText()
+{
+    setSelection(0, static_cast<int>(text().size()));
+    if (text().isEmpty())
+        setCursorPosition(0);
+}
+
+void SelectAllLineEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    m_pressGaveFocus = event->reason() == Qt::MouseFocusReason;
+    selectWholeText();
+}
+
+void SelectAllLineEdit::mousePressEvent(QMouseEvent* event)
+{
+    if (m_pressGaveFocus) {
+        m_pressGaveFocus = false;
+        event->accept();
+        return;
+    }
+    QLineEdit::mousePressEvent(event);
+}
+
+} // namespace kestrane
