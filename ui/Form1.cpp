@@ -79,6 +79,7 @@ void Form1::start()
 {
     handle([this] { Form_Load(); });
     show();
+    activateWindow();
     Text1->setFocus(Qt::OtherFocusReason);
 }
 

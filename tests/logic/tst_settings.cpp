@@ -35,26 +35,43 @@ private slots:
         QTest::addColumn<QString>("shown");
 
         // halves go to the even neighbour
-        QTest::newRow("12.5") << "12.5" << "12";
-        QTest::newRow("13.5") << "13.5" << "14";
-        QTest::newRow("-0.4") << "-0.4" << "0";
-        QTest::newRow("-2.5") << "-2.5" << "-2";
-        QTest::newRow("15.5 saved by a run") << "15.5" << "16";
+        QTest::newRow("12.5") << "12.5"
+                              << "12";
+        QTest::newRow("13.5") << "13.5"
+                              << "14";
+        QTest::newRow("-0.4") << "-0.4"
+                              << "0";
+        QTest::newRow("-2.5") << "-2.5"
+                              << "-2";
+        QTest::newRow("15.5 saved by a run") << "15.5"
+                                             << "16";
         // rewritten in plain decimal
-        QTest::newRow("-60") << "-60" << "-60";
-        QTest::newRow("7.0") << "7.0" << "7";
-        QTest::newRow("+7") << "+7" << "7";
-        QTest::newRow("exponent") << "1e2" << "100";
+        QTest::newRow("-60") << "-60"
+                             << "-60";
+        QTest::newRow("7.0") << "7.0"
+                             << "7";
+        QTest::newRow("+7") << "+7"
+                            << "7";
+        QTest::newRow("exponent") << "1e2"
+                                  << "100";
         // the edges of a 16-bit whole number
-        QTest::newRow("largest") << "32767.4" << "32767";
-        QTest::newRow("smallest") << "-32768.5" << "-32768";
+        QTest::newRow("largest") << "32767.4"
+                                 << "32767";
+        QTest::newRow("smallest") << "-32768.5"
+                                  << "-32768";
         // what cannot be held falls back to the default instead of stopping every start
-        QTest::newRow("rounds past the top") << "32767.5" << "-60";
-        QTest::newRow("40000") << "40000" << "-60";
-        QTest::newRow("1e6") << "1e6" << "-60";
-        QTest::newRow("below the bottom") << "-32769" << "-60";
-        QTest::newRow("not a number") << "abc" << "-60";
-        QTest::newRow("empty") << "" << "-60";
+        QTest::newRow("rounds past the top") << "32767.5"
+                                             << "-60";
+        QTest::newRow("40000") << "40000"
+                               << "-60";
+        QTest::newRow("1e6") << "1e6"
+                             << "-60";
+        QTest::newRow("below the bottom") << "-32769"
+                                          << "-60";
+        QTest::newRow("not a number") << "abc"
+                                      << "-60";
+        QTest::newRow("empty") << ""
+                               << "-60";
     }
 
     void loadKeepsTextsAndRoundsTheTopEdge()
@@ -93,10 +110,10 @@ private slots:
         QTest::addColumn<QStringList>("stored");
 
         const QStringList earlier{"1", "2", "3", "4"};
-        QTest::newRow("invalid size, valid position") << QStringList{"0", "792", "10", "20"}
-                                                      << QStringList{"1", "2", "10", "20"};
-        QTest::newRow("valid size, invalid position") << QStringList{"612", "792", "", "20"}
-                                                      << QStringList{"612", "792", "3", "4"};
+        QTest::newRow("invalid size, valid position")
+            << QStringList{"0", "792", "10", "20"} << QStringList{"1", "2", "10", "20"};
+        QTest::newRow("valid size, invalid position")
+            << QStringList{"612", "792", "", "20"} << QStringList{"612", "792", "3", "4"};
         QTest::newRow("all invalid") << QStringList{"x", "", "y", ""} << earlier;
         QTest::newRow("all valid") << QStringList{"55.50", "1e3", "-2.5", "-60"}
                                    << QStringList{"55.50", "1e3", "-2.5", "-60"};

@@ -1,0 +1,252 @@
+#include "platform/IniSettingsStore.h"
+#include "platform/ProgramEnd.h"
+#include "tests/support/Fakes.h"
+#include "ui/Form1.h"
+#include "ui/SelectAllLineEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStyleOptionButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace kestrane;
+using namespace kestrane::testing;
+
+namespace {
+
+struct FakeServices
+{
+    RecordingSettingsStore settings;
+    RecordingMessageBox messageBox;
+    RecordingProgramEnd programEnd;
+
+    Services services() { return {settings, messageBox, programEnd}; }
+};
+
+std::unique_ptr<Form1> startedForm(FakeServices& fakes)
+{
+    auto form = std::make_unique<Form1>(fakes.services());
+    form->start();
+    if (!QTest::qWaitForWindowActive(form.get()))
+        qWarning("the main window did not become active");
+    return form;
+}
+
+void setFields(Form1& form, const QStringList& texts)
+{
+    form.Text1->setText(texts[0]);
+    form.Text2->setText(texts[1]);
+    form.Text3->setText(texts[2]);
+    form.Text4->setText(texts[3]);
+}
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithTheStoredValuesAndTheFirstFieldSelected()
+    {
+        FakeServices fakes;
+        fakes.settings.values["Settings/DefaultWidth"] = "100.50";
+        auto form = startedForm(fakes);
+        QCOMPARE(form->windowTitle(), QString("Kestrane"));
+        QCOMPARE(form->Text1->text(), QString("100.50"));
+        QCOMPARE(form->Text2->text(), QString("792"));
+        QCOMPARE(form->Text3->text(), QString("55"));
+        QCOMPARE(form->Text4->text(), QString("-60"));
+        QCOMPARE(QApplication::focusWidget(), form->Text1);
+        QCOMPARE(form->Text1->selectedText(), QString("100.50"));
+        QVERIFY(fakes.messageBox.texts.empty());
+
+        QDir().mkpath(KESTRANE_SCREENSHOTS);
+        QVERIFY(form->grab().save(KESTRANE_SCREENSHOTS "/Form1.png"));
+    }
+
+    void tabVisitsFieldsThenButtonsSelectingEachField()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        form->Text3->clear();
+        const QList<QWidget*> order{form->Text2,    form->Text3,    form->Text4, form->Command1,
+                                    form->Command3, form->Command2, form->Text1};
+        for (QWidget* expected : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), expected);
+            if (auto* field = qobject_cast<QLineEdit*>(expected)) {
+                QCOMPARE(field->selectedText(), field->text());
+                QCOMPARE(field->cursorPosition(),
+                         static_cast<int>(field->text().size()) * field->hasSelectedText());
+            }
+        }
+        // The emptied field was entered with an empty selection at the start.
+        QCOMPARE(form->Text3->cursorPosition(), 0);
+        QVERIFY(!form->Text3->hasSelectedText());
+    }
+
+    void aClickIntoAFieldSelectsItsWholeText()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        form->Text4->setText("-60");
+        QTest::mouseClick(form->Text4, Qt::LeftButton, {}, QPoint(3, form->Text4->height() / 2));
+        QCOMPARE(QApplication::focusWidget(), form->Text4);
+        QCOMPARE(form->Text4->selectedText(), QString("-60"));
+        // Once the field has the focus, a click places the cursor as usual.
+        QTest::mouseClick(form->Text4, Qt::LeftButton, {}, QPoint(3, form->Text4->height() / 2));
+        QVERIFY(!form->Text4->hasSelectedText());
+    }
+
+    void neitherEnterNorEscapePressesAButton()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        QSignalSpy convert(form->Command1, &QPushButton::clicked);
+        QSignalSpy about(form->Command3, &QPushButton::clicked);
+        QSignalSpy exit(form->Command2, &QPushButton::clicked);
+        for (QWidget* widget : QList<QWidget*>{form->Text1, form->Text4}) {
+            QTest::keyClick(widget, Qt::Key_Return);
+            QTest::keyClick(widget, Qt::Key_Enter);
+            QTest::keyClick(widget, Qt::Key_Escape);
+        }
+        QCOMPARE(convert.count() + about.count() + exit.count(), 0);
+        QVERIFY(fakes.programEnd.statuses.empty());
+        QVERIFY(form->isVisible());
+    }
+
+    void exitSavesEachValidPairAndEnds_data()
+    {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("stored");
+
+        QTest::newRow("invalid size")
+            << QStringList{"0", "792", "10", "20"} << QStringList{"612", "792", "10", "20"};
+        QTest::newRow("invalid position")
+            << QStringList{"300", "400", "", "20"} << QStringList{"300", "400", "55", "-60"};
+        QTest::newRow("all invalid") << QStringList{"a", "b", "c", "d"}
+                                     << QStringList{"612", "792", "55", "-60"};
+        QTest::newRow("typed texts kept")
+            << QStringList{"55.50", "1e3", "+7", "15.5"} << QStringList{"55.50", "1e3", "+7", "15.5"};
+    }
+
+    void exitSavesEachValidPairAndEnds()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, stored);
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        setFields(*form, fields);
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(fakes.programEnd.statuses, std::vector<int>{0});
+        QVERIFY(fakes.messageBox.texts.empty());
+        const QStringList actual{QString::fromStdString(fakes.settings.value("DefaultWidth")),
+                                 QString::fromStdString(fakes.settings.value("DefaultHeight")),
+                                 QString::fromStdString(fakes.settings.value("DefaultX")),
+                                 QString::fromStdString(fakes.settings.value("DefaultY"))};
+        QCOMPARE(actual, stored);
+    }
+
+    void closingThroughTheFrameSavesNothing()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        const auto storedAtStart = fakes.settings.values;
+        setFields(*form, {"1", "2", "3", "4"});
+        QVERIFY(form->close());
+        QCOMPARE(fakes.settings.values, storedAtStart);
+        QVERIFY(fakes.programEnd.statuses.empty());
+    }
+
+    void everyCaptionFitsItsControl()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        const auto labels = form->findChildren<QLabel*>();
+        QCOMPARE(labels.size(), 7);
+        for (const QLabel* label : labels) {
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(label->text()));
+            QVERIFY2(label->fontMetrics().height() <= label->contentsRect().height(),
+                     qPrintable(label->text()));
+        }
+        for (const QPushButton* button : form->findChildren<QPushButton*>()) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect contents =
+                button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= contents.width(),
+                     qPrintable(button->text()));
+        }
+        for (const QLineEdit* field : form->findChildren<QLineEdit*>())
+            QVERIFY(field->height() >= field->minimumSizeHint().height());
+    }
+
+    void theDesignIsScaledAsAWholeAndResizingMovesNothing()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        // One factor for everything: the client area keeps the designed proportions, and the
+        // rows and columns of the design stay lined up.
+        QVERIFY(qAbs(form->width() * 2160.0 / (form->height() * 5175.0) - 1.0) < 0.02);
+        QCOMPARE(form->Text1->x(), form->Text3->x());
+        QCOMPARE(form->Text2->x(), form->Text4->x());
+        QCOMPARE(form->Text1->y(), form->Text2->y());
+        QVERIFY(form->Command1->geometry().right() < form->Command3->x());
+        QVERIFY(form->Command3->geometry().right() < form->Command2->x());
+        QCOMPARE(form->Command2->geometry().right() + 1, form->Text2->geometry().right() + 1);
+
+        const QRect before = form->Command2->geometry();
+        form->resize(form->width() * 2, form->height() * 2);
+        QCOMPARE(form->Command2->geometry(), before);
+    }
+
+    // The real program end, in a child process: the store is on disk when the process is gone.
+    void exitEndsTheProcessWithTheStoreWritten()
+    {
+        QTemporaryDir folder;
+        QProcess child;
+        child.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        child.start(QCoreApplication::applicationFilePath(), {"--exit-child", folder.path()});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        IniSettingsStore store(folder.path());
+        QCOMPARE(store.Read("Kestrane", "Settings", "DefaultWidth", 0), std::string("640"));
+        QCOMPARE(store.Read("Kestrane", "Settings", "DefaultY", 0), std::string("-60"));
+    }
+};
+
+// The child of exitEndsTheProcessWithTheStoreWritten: the main window on a real store and the
+// real program end; returning from the click would be the fault.
+static int exitChild(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    IniSettingsStore settings(QString::fromLocal8Bit(argv[2]));
+    RecordingMessageBox messageBox;
+    ProcessExit programEnd;
+    Form1 form({settings, messageBox, programEnd});
+    form.start();
+    form.Text1->setText("640");
+    QTest::mouseClick(form.Command2, Qt::LeftButton);
+    return 99;
+}
+
+int main(int argc, char* argv[])
+{
+    if (argc == 3 && QByteArray(argv[1]) == "--exit-child")
+        return exitChild(argc, argv);
+    QApplication application(argc, argv);
+    TestForm1 test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_form1.moc"
