@@ -35,6 +35,7 @@ enum class ErrorCode : int
     SaveTargetInvalid = 402,
     FormatLimitExceeded = 403,
     FormatUnavailable = 404,
+    CompoundFileFailed = 405,
 
     // Desktop services
     DriveUnavailable = 501,
