@@ -47,6 +47,8 @@ std::string_view errorText(ErrorCode code)
         return "The compound file container could not be written";
     case ErrorCode::DriveUnavailable:
         return "The drive is not available";
+    case ErrorCode::DirectoryUnreadable:
+        return "The directory cannot be read";
     case ErrorCode::Unexpected:
         return "Unexpected failure";
     }

@@ -39,6 +39,7 @@ enum class ErrorCode : int
 
     // Desktop services
     DriveUnavailable = 501,
+    DirectoryUnreadable = 502,
 
     // Anything not foreseen above
     Unexpected = 999,
