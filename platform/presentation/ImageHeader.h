@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace kestrane::presentation {
+
+// What the first bytes of a file say it is. Pictures are recognised by their content, never by
+// their name.
+enum class ImageKind
+{
+    Jpeg,
+    CmykJpeg,
+    Png,
+    Empty,
+    NotAnImage,
+    Damaged,
+};
+
+// Reads up to `length` bytes at `offset` into `buffer` and returns how many it got (fewer only at
+// the end of the data). May throw kestrane::Error.
+using ReadAt = std::function<std::size_t(std::uint64_t offset, unsigned char* buffer, std::size_t length)>;
+
+// Walks a JPEG's markers up to its frame header, or checks a PNG's signature and IHDR chunk.
+// Only the few bytes it needs are read, so a header behind large metadata segments costs little.
+ImageKind probeImage(const ReadAt& read, std::uint64_t size);
+
+} // namespace kestrane::presentation
