@@ -1,0 +1,98 @@
+#include "ui/Form2.h"
+
+#include "platform/DirectoryList.h"
+#include "platform/DriveList.h"
+#include "platform/FatalError.h"
+#include "ui/DesignLayout.h"
+#include "ui/Form1.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QHideEvent>
+#include <QPushButton>
+
+namespace kestrane {
+
+namespace {
+
+QPushButton* makeButton(QWidget* parent, const char* text)
+{
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    // Neither Enter nor Escape presses a button of this window.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& drives)
+    : m_form1(form1), m_services(services)
+{
+    setWindowTitle(QStringLiteral("Select the Image Directory"));
+    setWindowModality(Qt::ApplicationModal);
+
+    Dir1 = new DirectoryList([this](const std::function<void()>& reaction) { handle(reaction); }, this);
+    Drive1 = new DriveList(drives, this);
+    Command1 = makeButton(this, "Select");
+    Command2 = makeButton(this, "Cancel");
+
+    DesignLayout layout(4680, 3690);
+    layout.add(Dir1, 240, 120, 4095, 2340);
+    layout.add(Drive1, 240, 2640, 4095, 315);
+    layout.add(Command1, 3120, 3120, 1215, 375);
+    layout.add(Command2, 240, 3120, 1095, 375);
+    layout.apply(this);
+
+    setTabOrder(Dir1, Drive1);
+    setTabOrder(Drive1, Command1);
+    setTabOrder(Command1, Command2);
+
+    Dir1->setPath(QDir::currentPath());
+
+    connect(Drive1, &DriveList::driveChanged, this, [this] { handle([this] { Drive1_Change(); }); });
+    connect(Command1, &QPushButton::clicked, this, [this] { handle([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
+}
+
+void Form2::handle(const std::function<void()>& handler)
+{
+    runReportingFailures(m_services.messageBox, m_services.programEnd, handler);
+}
+
+void Form2::showModal()
+{
+    QEventLoop loop;
+    connect(this, &Form2::hidden, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    show();
+    raise();
+    activateWindow();
+    loop.exec(QEventLoop::DialogExec);
+}
+
+void Form2::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // A spontaneous hide is the window being minimised: the chooser is still in use.
+    if (!event->spontaneous())
+        emit hidden();
+}
+
+void Form2::Drive1_Change()
+{
+    Dir1->setPath(Drive1->drive());
+}
+
+void Form2::Command1_Click()
+{
+    m_form1.imagedir = Dir1->pathAt(Dir1->highlightedIndex());
+    hide();
+}
+
+void Form2::Command2_Click()
+{
+    hide();
+}
+
+} // namespace kestrane

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/Services.h"
+
+#include <QWidget>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QPushButton;
+
+namespace kestrane {
+
+class DirectoryList;
+class DriveList;
+class Form1;
+
+// The directory chooser: a directory list above a drive list, "Select" and "Cancel". Its only
+// output is the main window's imagedir, written on "Select".
+class Form2 : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Starts at the drive holding the working directory, with the working directory opened.
+    Form2(Form1& form1, Services services, const std::vector<std::string>& drives);
+
+    // Shows the chooser application-modal and returns once it is hidden or destroyed.
+    void showModal();
+
+    DirectoryList* Dir1;
+    DriveList* Drive1;
+    QPushButton* Command1;
+    QPushButton* Command2;
+
+signals:
+    void hidden();
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void Drive1_Change();
+    void Command1_Click();
+    void Command2_Click();
+
+    // Every event handler runs through here, so a failure is reported and ends the program.
+    void handle(const std::function<void()>& handler);
+
+    Form1& m_form1;
+    Services m_services;
+};
+
+} // namespace kestrane
