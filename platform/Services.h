@@ -3,8 +3,11 @@
 namespace kestrane {
 
 class MessageBox;
+class ObjectFactory;
 class ProgramEnd;
+class SaveFileDialog;
 class SettingsStore;
+class Shell;
 
 // The outside services the windows reach, handed in so tests can put recording fakes in place.
 struct Services
@@ -12,6 +15,9 @@ struct Services
     SettingsStore& settings;
     MessageBox& messageBox;
     ProgramEnd& programEnd;
+    Shell& shell;
+    SaveFileDialog& saveDialog;
+    ObjectFactory& objects;
 };
 
 } // namespace kestrane

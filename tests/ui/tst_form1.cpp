@@ -20,15 +20,6 @@ using namespace kestrane::testing;
 
 namespace {
 
-struct FakeServices
-{
-    RecordingSettingsStore settings;
-    RecordingMessageBox messageBox;
-    RecordingProgramEnd programEnd;
-
-    Services services() { return {settings, messageBox, programEnd}; }
-};
-
 std::unique_ptr<Form1> startedForm(FakeServices& fakes)
 {
     auto form = std::make_unique<Form1>(fakes.services());
@@ -231,9 +222,9 @@ static int exitChild(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     IniSettingsStore settings(QString::fromLocal8Bit(argv[2]));
-    RecordingMessageBox messageBox;
+    FakeServices fakes;
     ProcessExit programEnd;
-    Form1 form({settings, messageBox, programEnd});
+    Form1 form({settings, fakes.messageBox, programEnd, fakes.shell, fakes.saveDialog, fakes.objects});
     form.start();
     form.Text1->setText("640");
     QTest::mouseClick(form.Command2, Qt::LeftButton);

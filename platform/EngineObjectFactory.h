@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/ObjectFactory.h"
+
+namespace kestrane {
+
+// The real objects: the built-in presentation engine and the file system's own answer.
+class EngineObjectFactory : public ObjectFactory
+{
+public:
+    std::shared_ptr<automation::Application> CreatePresentationApplication() override;
+    std::unique_ptr<FileSystemObject> CreateFileSystemObject() override;
+};
+
+// A file exists when the path names anything but a directory. A FIFO or a device named like an
+// image counts, so the engine refuses it with a message instead of the sequence ending quietly.
+class PosixFileSystemObject : public FileSystemObject
+{
+public:
+    bool FileExists(const std::string& path) override;
+};
+
+} // namespace kestrane

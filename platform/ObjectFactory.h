@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/Automation.h"
+
+#include <memory>
+#include <string>
+
+namespace kestrane {
+
+// Answers whether a file exists at exactly the path given.
+class FileSystemObject
+{
+public:
+    virtual ~FileSystemObject() = default;
+    virtual bool FileExists(const std::string& path) = 0;
+};
+
+// Creates the outside objects the conversion drives: the presentation application and the
+// file-existence query.
+class ObjectFactory
+{
+public:
+    virtual ~ObjectFactory() = default;
+    virtual std::shared_ptr<automation::Application> CreatePresentationApplication() = 0;
+    virtual std::unique_ptr<FileSystemObject> CreateFileSystemObject() = 0;
+};
+
+} // namespace kestrane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/SaveFileDialog.h"
+
+namespace kestrane {
+
+// The Save-As dialog of the main window: its title, its one file type, no initial folder and no
+// default extension; it asks before an existing file is replaced.
+class QtSaveFileDialog : public SaveFileDialog
+{
+public:
+    static constexpr const char* title = "Save PowerPoint File As";
+    static constexpr const char* filter = "PowerPoint (*.ppt)";
+
+    void setFileName(const std::string& fileName) override { m_fileName = fileName; }
+    std::string fileName() const override { return m_fileName; }
+    void ShowSave() override;
+
+private:
+    std::string m_fileName;
+};
+
+} // namespace kestrane
