@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <cerrno>
 #include <ctime>
 #include <zip.h>
 
@@ -185,8 +186,8 @@ public:
         case ZIP_SOURCE_ERROR:
             return zip_error_to_data(&self->m_error, data, length);
         case ZIP_SOURCE_STAT:
-            // No archive exists yet: libzip starts a new one.
-            zip_error_set(&self->m_error, ZIP_ER_NOENT, 0);
+            // No archive exists yet: libzip starts a new one (it looks for a read error with ENOENT).
+            zip_error_set(&self->m_error, ZIP_ER_READ, ENOENT);
             return -1;
         case ZIP_SOURCE_BEGIN_WRITE:
             self->m_start = self->m_sink.position();
