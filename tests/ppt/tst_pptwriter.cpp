@@ -1,0 +1,428 @@
+// Whole .ppt files read back through libgsf and our own record walker: structure, geometry,
+// picture bytes, the format's limits and failures of the sink and of the pictures.
+#include "platform/Error.h"
+#include "platform/presentation/PptWriter.h"
+#include "tests/ppt/PptReader.h"
+#include "tests/ppt/TestPictures.h"
+#include "tests/support/Sinks.h"
+
+#include <QTest>
+#include <functional>
+
+using namespace kestrane;
+using namespace kestrane::presentation;
+using namespace kestrane::testing;
+
+Q_DECLARE_METATYPE(std::function<Deck()>)
+
+namespace {
+
+using PicturePtr = std::shared_ptr<const Picture>;
+
+Deck deckOf(const std::vector<std::vector<PlacedPicture>>& slides)
+{
+    Deck deck;
+    for (const auto& pictures : slides)
+        deck.slides.push_back({pictures});
+    return deck;
+}
+
+// One picture per slide, all at the same place.
+Deck sameBoxDeck(const std::vector<PicturePtr>& pictures, PictureBox box)
+{
+    Deck deck;
+    for (const PicturePtr& picture : pictures)
+        deck.slides.push_back({{{picture, box}}});
+    return deck;
+}
+
+ByteVector writeToMemory(const Deck& deck)
+{
+    MemorySink sink;
+    writePpt(deck, sink);
+    return sink.bytes();
+}
+
+std::uint16_t blipTypeFor(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return 5;
+    case PictureFormat::CmykJpeg:
+        return 0x12;
+    case PictureFormat::Png:
+        return 6;
+    }
+    return 0;
+}
+
+// The checks every deck must pass, whatever it holds.
+void verifyDeck(const Deck& deck, const ByteVector& bytes)
+{
+    // Compound file version 3, 512-byte sectors, PowerPoint's class id on the root.
+    QVERIFY(bytes.size() >= 512);
+    QCOMPARE(bytes[0x1A], std::uint8_t(3));
+    QCOMPARE(bytes[0x1E], std::uint8_t(9));
+    QCOMPARE(bytes[0x20], std::uint8_t(6));
+
+    const PptFile file = readPpt(bytes);
+    QVERIFY2(file.problems.empty(), file.problemText().c_str());
+    const std::array<std::uint8_t, 16> classId{0x10, 0x8D, 0x81, 0x64, 0x9B, 0x4F, 0xCF, 0x11,
+                                               0x86, 0xEA, 0x00, 0xAA, 0x00, 0xB9, 0x29, 0xE8};
+    QCOMPARE(file.classId, classId);
+    QCOMPARE(file.streams.count("Pictures"), std::size_t(file.pictures.empty() ? 0 : 1));
+    QCOMPARE(file.slideWidth, 5760);
+    QCOMPARE(file.slideHeight, 4320);
+    QCOMPARE(file.slides.size(), deck.slides.size());
+
+    for (std::size_t s = 0; s < deck.slides.size(); ++s) {
+        const PptSlide& slide = file.slides[s];
+        QCOMPARE(slide.slideId, std::uint32_t(256 + s));
+        QCOMPARE(slide.persistId, std::uint32_t(3 + s));
+        QCOMPARE(slide.drawingId, std::uint32_t(2 + s));
+        const auto& placed = deck.slides[s].pictures;
+        QCOMPARE(slide.frames.size(), placed.size());
+        for (std::size_t p = 0; p < placed.size(); ++p) {
+            const PptFrame& frame = slide.frames[p];
+            const PictureBox& box = placed[p].box;
+            QCOMPARE(frame.left, toUnits(box.left, 8));
+            QCOMPARE(frame.top, toUnits(box.top, 8));
+            QCOMPARE(frame.right, toUnits(box.left + box.width, 8));
+            QCOMPARE(frame.bottom, toUnits(box.top + box.height, 8));
+            const PptPictureEntry& entry = file.pictures.at(frame.pictureIndex - 1);
+            QCOMPARE(entry.blipType, blipTypeFor(placed[p].picture->format()));
+            std::vector<std::uint8_t> source(placed[p].picture->size());
+            placed[p].picture->read(0, source.data(), source.size());
+            QVERIFY2(entry.bytes == source, placed[p].picture->name().c_str());
+        }
+    }
+}
+
+} // namespace
+
+class TestPptWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void decks_data();
+    void decks();
+    void largestDeck();
+    void pictureOverTwentyMegabytes();
+    void identicalInputGivesIdenticalFile();
+    void limits_data();
+    void limits();
+    void readerCatchesDamage_data();
+    void readerCatchesDamage();
+    void failingSink_data();
+    void failingSink();
+    void failingPicture_data();
+    void failingPicture();
+
+private:
+    PictureFixtures m_fixtures;
+};
+
+void TestPptWriter::initTestCase()
+{
+    QString error;
+    m_fixtures = makePictureFixtures(error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+}
+
+void TestPptWriter::decks_data()
+{
+    QTest::addColumn<std::function<Deck()>>("make");
+    const PictureFixtures f = m_fixtures;
+    // Sizes
+    QTest::newRow("no slides") << std::function<Deck()>([] { return Deck{}; });
+    QTest::newRow("one slide") << std::function<Deck()>([f] {
+        return sameBoxDeck({f.rgbJpeg}, {36, 18, 288, 216});
+    });
+    QTest::newRow("blank slide") << std::function<Deck()>([] { return deckOf({{}}); });
+    QTest::newRow("300 slides") << std::function<Deck()>([f] {
+        Deck deck;
+        for (int i = 0; i < 300; ++i)
+            deck.slides.push_back(
+                {{{i % 2 ? f.rgbJpeg : noiseJpeg(2000 + i, i), {i * 0.5, -i * 0.25, 100, 80}}}});
+        return deck;
+    });
+    // Formats and geometry
+    QTest::newRow("every format") << std::function<Deck()>([f] {
+        return deckOf({{{f.rgbJpeg, {55, -60, 612, 792}}},
+                       {{f.cmykJpeg, {72.5, 10.125, 300.25, 200}}},
+                       {{f.png, {-100, -4096, 4000, 8191.875}}},
+                       {{f.rgbJpeg2, {0, 0, 720, 540}}}});
+    });
+    QTest::newRow("several pictures on a slide") << std::function<Deck()>([f] {
+        return deckOf(
+            {{{f.rgbJpeg, {0, 0, 100, 100}}, {f.png, {100, 0, 100, 100}}, {f.cmykJpeg, {200, 0, 1, 1}}},
+             {{f.rgbJpeg2, {10, 10, 10, 10}}}});
+    });
+    // Shared pictures: one entry, counted per frame
+    QTest::newRow("picture on every slide") << std::function<Deck()>([f] {
+        return sameBoxDeck({f.rgbJpeg, f.png, f.rgbJpeg, f.rgbJpeg}, {1, 2, 3, 4});
+    });
+    QTest::newRow("same bytes in two pictures") << std::function<Deck()>([f] {
+        const auto copy =
+            std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
+        return sameBoxDeck({f.rgbJpeg, copy, f.png}, {1, 2, 3, 4});
+    });
+    // More shapes than one identifier cluster holds
+    QTest::newRow("1100 pictures on a slide") << std::function<Deck()>([f] {
+        Deck deck = sameBoxDeck({f.png}, {0, 0, 10, 10});
+        for (int i = 0; i < 1100; ++i)
+            deck.slides[0].pictures.push_back({i % 3 ? f.png : f.rgbJpeg, {i * 0.5, 0, 10, 10}});
+        deck.slides.push_back({{{f.rgbJpeg2, {0, 0, 10, 10}}}});
+        return deck;
+    });
+}
+
+void TestPptWriter::decks()
+{
+    QFETCH(std::function<Deck()>, make);
+    const Deck deck = make();
+    verifyDeck(deck, writeToMemory(deck));
+}
+
+void TestPptWriter::largestDeck()
+{
+    Deck deck = sameBoxDeck({}, {});
+    for (int i = 0; i < 4093; ++i)
+        deck.slides.push_back({{{m_fixtures.png, {i % 700 * 1.0, 0, 20, 20}}}});
+    verifyDeck(deck, writeToMemory(deck));
+}
+
+void TestPptWriter::pictureOverTwentyMegabytes()
+{
+    const auto big = noiseJpeg(21 * 1000 * 1000 + 3, 99);
+    const Deck deck = deckOf({{{m_fixtures.rgbJpeg, {0, 0, 10, 10}}}, {{big, {5, 5, 700, 500}}}});
+    const ByteVector bytes = writeToMemory(deck);
+    verifyDeck(deck, bytes);
+    QCOMPARE(readPpt(bytes).streams.at("Pictures").size(), m_fixtures.rgbJpeg->size() + big->size() + 2 * 25);
+}
+
+void TestPptWriter::identicalInputGivesIdenticalFile()
+{
+    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png}, {1, 2, 3, 4});
+    QVERIFY(writeToMemory(deck) == writeToMemory(deck));
+}
+
+void TestPptWriter::limits_data()
+{
+    QTest::addColumn<std::function<Deck()>>("make");
+    QTest::addColumn<QString>("limit"); // empty: fits
+    const PicturePtr small = noiseJpeg(100, 5);
+    const QString edges = "picture edges only from -4096 to 4095.875 points";
+    auto box = [small](PictureBox b) {
+        return std::function<Deck()>([=] { return sameBoxDeck({small}, b); });
+    };
+
+    // Edges: left, top, right = left + width, bottom = top + height
+    QTest::newRow("left at -4096") << box({-4096, 0, 1, 1}) << QString();
+    QTest::newRow("left below -4096") << box({-4096.0625, 0, 1, 1}) << edges;
+    QTest::newRow("top at -4096") << box({0, -4096, 1, 1}) << QString();
+    QTest::newRow("top below -4096") << box({0, -4096.0625, 1, 1}) << edges;
+    QTest::newRow("right at 4095.875") << box({4000, 0, 95.875, 1}) << QString();
+    QTest::newRow("right past 4095.875") << box({4000, 0, 95.9375, 1}) << edges;
+    QTest::newRow("bottom at 4095.875") << box({0, 4095, 1, 0.875}) << QString();
+    QTest::newRow("bottom past 4095.875") << box({0, 4095, 1, 0.9375}) << edges;
+    QTest::newRow("not a number") << box({qQNaN(), 0, 1, 1}) << edges;
+    QTest::newRow("infinite") << box({0, 0, qInf(), 1}) << edges;
+    QTest::newRow("second picture of slide 2") << std::function<Deck()>([small] {
+        return deckOf({{{small, {}}}, {{small, {}}, {small, {0, 0, 5000, 1}}}});
+    }) << "picture 2 on slide 2 has an edge at 5000";
+
+    // Slides: drawing ids
+    auto slides = [](int count) {
+        return std::function<Deck()>(
+            [count] { return deckOf(std::vector<std::vector<PlacedPicture>>(count)); });
+    };
+    QTest::newRow("4093 slides") << slides(4093) << QString();
+    QTest::newRow("4094 slides") << slides(4094) << "at most 4093 slides, this presentation has 4094";
+
+    // Bytes of pictures: 25 bytes of record around each
+    const std::uint64_t twoGiB = 0x80000000;
+    auto sizes = [](std::vector<std::uint64_t> pictureSizes) {
+        return std::function<Deck()>([=] {
+            std::vector<PicturePtr> pictures;
+            for (std::uint64_t size : pictureSizes)
+                pictures.push_back(std::make_shared<SizeOnlyPicture>(size));
+            return sameBoxDeck(pictures, {});
+        });
+    };
+    const QString bytesLimit = "at most 2 GiB of pictures in all";
+    QTest::newRow("one picture of 2 GiB") << sizes({twoGiB - 25}) << QString();
+    QTest::newRow("one picture over 2 GiB") << sizes({twoGiB - 24}) << bytesLimit;
+    QTest::newRow("two pictures of 2 GiB") << sizes({twoGiB / 2 - 25, twoGiB / 2 - 25}) << QString();
+    QTest::newRow("two pictures over 2 GiB") << sizes({twoGiB / 2 - 25, twoGiB / 2 - 24}) << bytesLimit;
+    QTest::newRow("a picture shown twice counts once") << std::function<Deck()>([] {
+        const PicturePtr huge = std::make_shared<SizeOnlyPicture>(0x60000000);
+        return sameBoxDeck({huge, huge}, {});
+    }) << QString();
+
+    // Picture entries: a 12-bit count
+    auto distinct = [](int count) {
+        return std::function<Deck()>([count] {
+            Deck deck = deckOf({{}});
+            for (int i = 0; i < count; ++i)
+                deck.slides[0].pictures.push_back({std::make_shared<SizeOnlyPicture>(10), {}});
+            return deck;
+        });
+    };
+    QTest::newRow("4095 pictures") << distinct(4095) << QString();
+    QTest::newRow("4096 pictures") << distinct(4096) << "at most 4095 different pictures";
+}
+
+void TestPptWriter::limits()
+{
+    QFETCH(std::function<Deck()>, make);
+    QFETCH(QString, limit);
+    const Deck deck = make();
+    if (limit.isEmpty()) {
+        checkPptLimits(deck);
+        return;
+    }
+    try {
+        checkPptLimits(deck);
+        QFAIL("the deck was accepted");
+    } catch (const Error& error) {
+        QCOMPARE(error.code(), ErrorCode::FormatLimitExceeded);
+        const QString text = QString::fromStdString(error.description());
+        QVERIFY2(text.contains(limit), qPrintable(text));
+        QVERIFY2(text.contains("save under a name ending in .pptx"), qPrintable(text));
+    }
+    // The writer refuses too, before writing a byte.
+    MemorySink sink;
+    QVERIFY_THROWS_EXCEPTION(Error, writePpt(deck, sink));
+    QCOMPARE(sink.bytes().size(), std::size_t(0));
+}
+
+using Damage = std::function<void(std::map<std::string, ByteVector>&, const PptFile&)>;
+Q_DECLARE_METATYPE(Damage)
+
+namespace {
+
+const PptRecord* findRecord(const std::vector<PptRecord>& records, std::uint16_t type)
+{
+    for (const PptRecord& record : records) {
+        if (record.type == type)
+            return &record;
+        if (const PptRecord* inner = findRecord(record.children, type))
+            return inner;
+    }
+    return nullptr;
+}
+
+void addTo(ByteVector& bytes, std::size_t offset, std::uint8_t delta)
+{
+    bytes.at(offset) = static_cast<std::uint8_t>(bytes.at(offset) + delta);
+}
+
+} // namespace
+
+// The walker is what the structural checks rest on: each kind of damage must show.
+void TestPptWriter::readerCatchesDamage_data()
+{
+    QTest::addColumn<Damage>("damage");
+    QTest::addColumn<QString>("problem");
+    const char* document = "PowerPoint Document";
+    QTest::newRow("container too long")
+        << Damage([=](auto& streams, const PptFile&) { addTo(streams[document], 4, 8); }) << "overruns";
+    QTest::newRow("atom one byte longer") << Damage([=](auto& streams, const PptFile& file) {
+        addTo(streams[document], findRecord(file.records, 0x03E9)->offset + 4, 1);
+    }) << "overruns";
+    QTest::newRow("persist offset off by 8") << Damage([=](auto& streams, const PptFile& file) {
+        addTo(streams[document], findRecord(file.records, 0x1772)->offset + 8 + 8, 8);
+    }) << "persist id 2 does not resolve";
+    QTest::newRow("current user misses the edit")
+        << Damage([](auto& streams, const PptFile&) { addTo(streams["Current User"], 16, 1); })
+        << "does not point at a user edit";
+    QTest::newRow("entry offset moved") << Damage([=](auto& streams, const PptFile& file) {
+        addTo(streams[document], findRecord(file.records, 0xF007)->offset + 8 + 28, 1);
+    }) << "is not a BLIP record";
+    QTest::newRow("entry use count") << Damage([=](auto& streams, const PptFile& file) {
+        addTo(streams[document], findRecord(file.records, 0xF007)->offset + 8 + 24, 1);
+    }) << "uses, frames show it";
+    QTest::newRow("BLIP identifier") << Damage([](auto& streams, const PptFile&) {
+        addTo(streams["Pictures"], 8, 1);
+    }) << "identifier differs";
+    QTest::newRow("picture index past the end") << Damage([=](auto& streams, const PptFile& file) {
+        const auto slide = std::find_if(file.records.begin(), file.records.end(),
+                                        [](const PptRecord& record) { return record.type == 0x03EE; });
+        const PptRecord* options = findRecord(slide->children, 0xF00B);
+        addTo(streams[document], options->offset + 8 + 6 + 2, 9); // of the first picture frame
+    }) << "out of range";
+}
+
+void TestPptWriter::readerCatchesDamage()
+{
+    QFETCH(Damage, damage);
+    QFETCH(QString, problem);
+    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png}, {1, 2, 3, 4});
+    const PptFile clean = readPpt(writeToMemory(deck));
+    QVERIFY2(clean.problems.empty(), clean.problemText().c_str());
+    auto streams = clean.streams;
+    damage(streams, clean);
+    const PptFile damaged = readPptStreams(streams);
+    QVERIFY2(QString::fromStdString(damaged.problemText()).contains(problem), damaged.problemText().c_str());
+}
+
+void TestPptWriter::failingSink_data()
+{
+    QTest::addColumn<qint64>(
+        "limit"); // -1: the file's size, reached before the header is rewritten at the end
+    // Header, mini stream data, directory and allocation tables, inside the pictures
+    for (qint64 limit : {0, 1, 511, 512, 4096, 8192, 100000, 150000, -1})
+        QTest::addRow("after %lld bytes", limit) << limit;
+}
+
+void TestPptWriter::failingSink()
+{
+    QFETCH(qint64, limit);
+    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png, noiseJpeg(150000, 3)}, {1, 2, 3, 4});
+    const std::size_t whole = writeToMemory(deck).size();
+    FailingSink sink(limit < 0 ? whole : static_cast<std::uint64_t>(limit));
+    try {
+        writePpt(deck, sink);
+        QFAIL("the failure of the sink went unnoticed");
+    } catch (const Error& error) {
+        QCOMPARE(error.code(), ErrorCode::SaveFailed);
+        QVERIFY2(QString::fromStdString(error.description()).contains("test sink is full"), error.what());
+    }
+    // Counts rewritten bytes too.
+    FailingSink roomy(2 * whole);
+    writePpt(deck, roomy);
+    verifyDeck(deck, roomy.bytes());
+}
+
+void TestPptWriter::failingPicture_data()
+{
+    QTest::addColumn<int>("goodReads");
+    QTest::addColumn<bool>("anythingWritten");
+    // The picture is read in 1 MiB chunks, twice: for its digest, then into the file.
+    QTest::newRow("while taking its digest") << 1 << false;
+    QTest::newRow("while copying it") << 3 << true;
+}
+
+void TestPptWriter::failingPicture()
+{
+    QFETCH(int, goodReads);
+    QFETCH(bool, anythingWritten);
+    const auto changing = std::make_shared<MemoryPicture>("image7.jpg", PictureFormat::Jpeg,
+                                                          noiseJpeg(1500000, 7)->bytes(), goodReads);
+    const Deck deck = sameBoxDeck({m_fixtures.png, changing}, {});
+    MemorySink sink;
+    try {
+        writePpt(deck, sink);
+        QFAIL("the failed read went unnoticed");
+    } catch (const Error& error) {
+        QCOMPARE(error.code(), ErrorCode::PictureChanged);
+        QVERIFY2(QString::fromStdString(error.description()).contains("image7.jpg"), error.what());
+    }
+    QCOMPARE(!sink.bytes().empty(), anythingWritten);
+}
+
+QTEST_APPLESS_MAIN(TestPptWriter)
+#include "tst_pptwriter.moc"
