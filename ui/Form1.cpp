@@ -1,8 +1,11 @@
 #include "ui/Form1.h"
 
+#include "platform/Drives.h"
 #include "platform/FatalError.h"
 #include "platform/ProgramEnd.h"
 #include "ui/DesignLayout.h"
+#include "ui/Form2.h"
+#include "ui/HelpDialog.h"
 #include "ui/SelectAllLineEdit.h"
 
 #include <QLabel>
@@ -68,6 +71,22 @@ Form1::Form1(Services services) : m_services(services), m_settings(services.sett
     setTabOrder(Command3, Command2);
 
     connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { handle([this] { Command3_Click(); }); });
+}
+
+Form1::~Form1()
+{
+    delete m_form2;
+}
+
+void Form1::showForm2()
+{
+    if (!m_form2) {
+        m_form2 = new Form2(*this, m_services, systemDrives());
+        // Closing the chooser through its frame destroys it; the next use starts afresh.
+        m_form2->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_form2->showModal();
 }
 
 void Form1::handle(const std::function<void()>& handler)
@@ -101,6 +120,18 @@ PlacementTexts Form1::fieldTexts() const
 void Form1::Command2_Click()
 {
     SaveAndExit();
+}
+
+void Form1::Command3_Click()
+{
+    if (!m_helpDialog) {
+        m_helpDialog = new HelpDialog(m_services);
+        // Closing it through its frame destroys it; the next "About" makes a fresh one.
+        m_helpDialog->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_helpDialog->show();
+    m_helpDialog->raise();
+    m_helpDialog->activateWindow();
 }
 
 void Form1::SaveAndExit()

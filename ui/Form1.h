@@ -3,6 +3,7 @@
 #include "platform/Services.h"
 #include "settings/PlacementSettings.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -12,6 +13,8 @@ class QPushButton;
 
 namespace kestrane {
 
+class Form2;
+class HelpDialog;
 class SelectAllLineEdit;
 
 // The main window: four placement fields, the convert, About and Exit buttons.
@@ -21,9 +24,15 @@ class Form1 : public QWidget
 
 public:
     explicit Form1(Services services);
+    // The chooser belongs to the main window and goes with it.
+    ~Form1() override;
 
     // Fills the fields from the settings store, then shows the window with the focus in Text1.
     void start();
+
+    // Shows the directory chooser modally, created on first use and after it was closed
+    // through its frame; returns once it is hidden or closed. "Select" sets imagedir.
+    void showForm2();
 
     // The chosen image directory; empty means none was chosen.
     QString imagedir;
@@ -39,6 +48,7 @@ public:
 private:
     void Form_Load();
     void Command2_Click();
+    void Command3_Click();
     void SaveAndExit();
 
     PlacementTexts fieldTexts() const;
@@ -47,6 +57,9 @@ private:
 
     Services m_services;
     PlacementSettings m_settings;
+    QPointer<Form2> m_form2;
+    // Not owned: an open About dialog outlives the main window.
+    QPointer<HelpDialog> m_helpDialog;
 };
 
 } // namespace kestrane

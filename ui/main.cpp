@@ -1,7 +1,11 @@
+#include "platform/EngineObjectFactory.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/ProgramEnd.h"
 #include "platform/QtMessageBox.h"
+#include "platform/QtSaveFileDialog.h"
+#include "platform/QtShell.h"
 #include "ui/Form1.h"
+#include "ui/ProgramLifetime.h"
 
 #include <QApplication>
 
@@ -13,11 +17,15 @@ int main(int argc, char* argv[])
     kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());
     kestrane::QtMessageBox messageBox;
     kestrane::ProcessExit programEnd;
-    const kestrane::Services services{settings, messageBox, programEnd};
+    kestrane::QtShell shell;
+    kestrane::QtSaveFileDialog saveDialog;
+    kestrane::EngineObjectFactory objects;
+    const kestrane::Services services{settings, messageBox, programEnd, shell, saveDialog, objects};
 
     auto* form1 = new kestrane::Form1(services);
     // Closing the main window through its frame destroys it and saves nothing.
     form1->setAttribute(Qt::WA_DeleteOnClose);
+    kestrane::ProgramLifetime lifetime(*form1, [] { QCoreApplication::quit(); });
     form1->start();
     return QApplication::exec();
 }

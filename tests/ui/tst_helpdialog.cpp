@@ -1,0 +1,217 @@
+#include "tests/support/Fakes.h"
+#include "ui/Form1.h"
+#include "ui/HelpDialog.h"
+#include "ui/ProgramLifetime.h"
+#include "ui/SelectAllLineEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kestrane;
+using namespace kestrane::testing;
+
+namespace {
+
+QList<HelpDialog*> helpDialogs()
+{
+    QList<HelpDialog*> dialogs;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<HelpDialog*>(window))
+            dialogs.append(dialog);
+    return dialogs;
+}
+
+HelpDialog* pressAbout(Form1& form)
+{
+    QTest::mouseClick(form.Command3, Qt::LeftButton);
+    const auto dialogs = helpDialogs();
+    return dialogs.size() == 1 ? dialogs.front() : nullptr;
+}
+
+// A main window that is destroyed when closed through its frame, as in the program.
+Form1* startedForm(FakeServices& fakes)
+{
+    auto* form = new Form1(fakes.services());
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->start();
+    return form;
+}
+
+} // namespace
+
+class TestHelpDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        QList<QPointer<QWidget>> windows;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            windows.append(window);
+        for (const QPointer<QWidget>& window : windows)
+            delete window.data();
+    }
+
+    void looksAsDesigned()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->windowTitle(), QString("About Kestrane"));
+        QCOMPARE(dialog->Label1->text(), QString("Norvale JPEG to PowerPoint Conversion Utility, v.1.0"));
+        QCOMPARE(dialog->Command1->text(), QString("Visit the Norvale Website for More Information"));
+        QCOMPARE(dialog->OKButton->text(), QString("OK"));
+        QCOMPARE(dialog->Label1->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+        QVERIFY(dialog->Label1->font().bold() && dialog->Label1->font().italic());
+        QCOMPARE(dialog->Label1->font().pointSizeF(), 13.5);
+        QVERIFY(dialog->Label1->alignment() & Qt::AlignHCenter);
+        // The title takes two lines and each line fits.
+        const QFontMetrics metrics = dialog->Label1->fontMetrics();
+        const QRect text = metrics.boundingRect(dialog->Label1->contentsRect(),
+                                                Qt::TextWordWrap | Qt::AlignHCenter, dialog->Label1->text());
+        QCOMPARE(text.height(), 2 * metrics.lineSpacing() - metrics.leading());
+        QVERIFY(text.height() <= dialog->Label1->height());
+        for (const QPushButton* button : {dialog->Command1, dialog->OKButton})
+            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) < button->width(),
+                     qPrintable(button->text()));
+        // A fixed frame: no minimize, no maximize, not resizable.
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint) && !(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+        QCOMPARE(dialog->geometry().topLeft(), QPoint(184, 250));
+
+        QDir().mkpath(KESTRANE_SCREENSHOTS);
+        QVERIFY(dialog->grab().save(KESTRANE_SCREENSHOTS "/HelpDialog.png"));
+    }
+
+    void opensWithTheFocusOnOkAndTabsToTheLink()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog->OKButton);
+        QTest::keyClick(dialog->OKButton, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->Command1);
+        QTest::keyClick(dialog->Command1, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), dialog->OKButton);
+        // Neither Enter nor Escape does anything.
+        QSignalSpy link(dialog->Command1, &QPushButton::clicked);
+        QTest::keyClick(dialog->OKButton, Qt::Key_Escape);
+        QTest::keyClick(dialog->Command1, Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(link.count(), 0);
+    }
+
+    void aSecondPressBringsTheSameDialogForwardAndTheMainWindowStaysUsable()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* first = pressAbout(*form);
+        QVERIFY(first);
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        HelpDialog* second = pressAbout(*form);
+        QCOMPARE(second, first);
+        QVERIFY(QTest::qWaitForWindowActive(first));
+        QVERIFY(!QApplication::activeModalWidget());
+
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        form->Text1->setFocus();
+        QTest::keyClicks(form->Text1, "300");
+        QCOMPARE(form->Text1->text(), QString("300"));
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QCOMPARE(fakes.programEnd.statuses, std::vector<int>{0});
+        QCOMPARE(fakes.settings.value("DefaultWidth"), std::string("300"));
+    }
+
+    void theLinkOpensTheToolsPageAndHides_data()
+    {
+        QTest::addColumn<bool>("browserStarted");
+        QTest::newRow("browser started") << true;
+        QTest::newRow("no browser") << false;
+    }
+
+    void theLinkOpensTheToolsPageAndHides()
+    {
+        QFETCH(bool, browserStarted);
+        FakeServices fakes;
+        fakes.shell.nextAnswer = browserStarted;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QTest::mouseClick(dialog->Command1, Qt::LeftButton);
+        QCOMPARE(fakes.shell.addresses,
+                 std::vector<std::string>{"http://www.norvale.example/education/dl/tools/"});
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(helpDialogs(), QList<HelpDialog*>{dialog});
+        QVERIFY(fakes.messageBox.texts.empty());
+        QVERIFY(fakes.programEnd.statuses.empty());
+    }
+
+    void hiddenItReopensWhereItWasClosedItReturnsToItsPlace()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->move(300, 320);
+        QTRY_COMPARE(dialog->pos(), QPoint(300, 320));
+        QTest::mouseClick(dialog->OKButton, Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(pressAbout(*form), dialog);
+        QTRY_COMPARE(dialog->pos(), QPoint(300, 320));
+
+        QPointer<HelpDialog> closed = dialog;
+        QVERIFY(dialog->close());
+        QTRY_VERIFY(!closed);
+        HelpDialog* fresh = pressAbout(*form);
+        QVERIFY(fresh);
+        QVERIFY(QTest::qWaitForWindowExposed(fresh));
+        QCOMPARE(fresh->geometry().topLeft(), QPoint(184, 250));
+    }
+
+    void withTheMainWindowGoneTheDialogDecidesWhenTheProgramEnds_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("closed through its frame") << "close";
+        QTest::newRow("hidden with OK") << "ok";
+        QTest::newRow("hidden by the link") << "link";
+    }
+
+    void withTheMainWindowGoneTheDialogDecidesWhenTheProgramEnds()
+    {
+        QFETCH(QString, how);
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        int ends = 0;
+        ProgramLifetime lifetime(*form, [&ends] { ++ends; });
+        QPointer<HelpDialog> dialog = pressAbout(*form);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+
+        QVERIFY(form->close());
+        QTest::qWait(50);
+        QCOMPARE(ends, 0);
+        QVERIFY(dialog->isVisible());
+        // Still usable: its buttons work with the main window gone.
+        if (how == "close")
+            QVERIFY(dialog->close());
+        else
+            QTest::mouseClick(how == "ok" ? dialog->OKButton : dialog->Command1, Qt::LeftButton);
+        QTRY_COMPARE(ends, 1);
+        QVERIFY(fakes.settings.calls.size() == 8);
+    }
+};
+
+QTEST_MAIN(TestHelpDialog)
+#include "tst_helpdialog.moc"

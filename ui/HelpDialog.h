@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Services.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+namespace kestrane {
+
+// The About dialog: names the tool and opens the maker's tools page in the browser.
+class HelpDialog : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* toolsPage = "http://www.norvale.example/education/dl/tools/";
+
+    explicit HelpDialog(Services services);
+
+    QLabel* Label1;
+    QPushButton* Command1;
+    QPushButton* OKButton;
+
+private:
+    void Command1_Click();
+    void OKButton_Click();
+    void handle(const std::function<void()>& handler);
+
+    Services m_services;
+};
+
+} // namespace kestrane
