@@ -1,6 +1,7 @@
 #include "ui/DesignLayout.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStyle>
@@ -50,6 +51,8 @@ QSize DesignLayout::neededSize(const QWidget* control)
     }
     if (const auto* field = qobject_cast<const QLineEdit*>(control))
         return {0, field->minimumSizeHint().height()};
+    if (const auto* dropDown = qobject_cast<const QComboBox*>(control))
+        return {0, dropDown->minimumSizeHint().height()};
     return {0, 0};
 }
 

@@ -66,7 +66,6 @@ void Form2::showModal()
     connect(this, &Form2::hidden, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     show();
-    raise();
     activateWindow();
     loop.exec(QEventLoop::DialogExec);
 }

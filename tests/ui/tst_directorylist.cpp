@@ -1,0 +1,264 @@
+#include "platform/DirectoryList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using namespace kestrane;
+
+namespace {
+
+// A folder tree to list: three subdirectories in mixed case, a hidden one and a file.
+struct Tree
+{
+    Tree()
+    {
+        root = QDir(folder.path()).canonicalPath();
+        for (const char* sub : {"Beta", "alpha", "Gamma/deep", ".hidden", "gone"})
+            QDir(root).mkpath(sub);
+        QFile file(root + "/file.txt");
+        file.open(QIODevice::WriteOnly);
+    }
+
+    QTemporaryDir folder;
+    QString root;
+};
+
+// Catches what escapes a double click, as a window's handler would.
+struct RecordingGuard
+{
+    DirectoryList::Guard guard()
+    {
+        return [this](const std::function<void()>& reaction) {
+            try {
+                reaction();
+            } catch (const Error& error) {
+                failures.push_back(error.number());
+            }
+        };
+    }
+
+    std::vector<int> failures;
+};
+
+QStringList texts(const DirectoryList& list)
+{
+    QStringList result;
+    for (int row = 0; row < list.count(); ++row)
+        result << list.item(row)->text();
+    return result;
+}
+
+// The opened directory's row: after the root and each ancestor.
+int openedRow(const QString& path)
+{
+    return static_cast<int>(path.split('/', Qt::SkipEmptyParts).size());
+}
+
+int rowOf(const DirectoryList& list, const QString& text)
+{
+    return texts(list).indexOf(text);
+}
+
+void doubleClick(DirectoryList& list, int row)
+{
+    const QPoint centre = list.visualItemRect(list.item(row)).center();
+    // As a real double click arrives: press, release, double click, release.
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, centre);
+}
+
+} // namespace
+
+class TestDirectoryList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsAncestorsOpenedDirectoryAndSubdirectories()
+    {
+        Tree tree;
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath(tree.root);
+
+        const QStringList ancestors = tree.root.split('/', Qt::SkipEmptyParts);
+        const int opened = openedRow(tree.root);
+        QCOMPARE(list.path(), tree.root);
+        const QStringList expected =
+            QStringList{"/"} + ancestors + QStringList{"alpha", "Beta", "Gamma", "gone"};
+        QCOMPARE(texts(list), expected);
+        QCOMPARE(list.highlightedIndex(), opened);
+        QCOMPARE(list.pathAt(0), QString("/"));
+        QCOMPARE(list.pathAt(opened), tree.root);
+        QCOMPARE(list.pathAt(opened - 1), QFileInfo(tree.root).path());
+        QCOMPARE(list.pathAt(opened + 1), tree.root + "/alpha");
+        QCOMPARE(list.pathAt(opened + 3), tree.root + "/Gamma");
+        QCOMPARE(list.pathAt(list.count()), QString());
+        QCOMPARE(list.pathAt(-1), QString());
+        // Each ancestor one step deeper than its parent, the subdirectories one below the opened one.
+        for (int row = 0; row <= opened; ++row)
+            QCOMPARE(list.item(row)->data(DirectoryList::depthRole).toInt(), row);
+        for (int row = opened + 1; row < list.count(); ++row)
+            QCOMPARE(list.item(row)->data(DirectoryList::depthRole).toInt(), opened + 1);
+    }
+
+    void theRootEndsWithTheSeparatorAndNothingElseDoes()
+    {
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath("/");
+        QCOMPARE(list.path(), QString("/"));
+        QCOMPARE(list.highlightedIndex(), 0);
+        QCOMPARE(list.pathAt(0), QString("/"));
+        QVERIFY(list.count() > 1);
+        for (int row = 1; row < list.count(); ++row) {
+            QVERIFY2(!list.pathAt(row).endsWith('/'), qPrintable(list.pathAt(row)));
+            QCOMPARE(list.pathAt(row), "/" + list.item(row)->text());
+        }
+    }
+
+    void acceptsPathsInAnyForm_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("opened");
+
+        QTest::newRow("trailing separator") << "@/alpha/"
+                                            << "@/alpha";
+        QTest::newRow("parent step") << "@/alpha/../Beta"
+                                     << "@/Beta";
+        QTest::newRow("doubled separators") << "@//Gamma///deep"
+                                            << "@/Gamma/deep";
+        QTest::newRow("relative to the working directory") << "Gamma"
+                                                           << "@/Gamma";
+        QTest::newRow("dot") << "."
+                             << "@";
+        QTest::newRow("root written twice") << "//"
+                                            << "/";
+    }
+
+    void acceptsPathsInAnyForm()
+    {
+        QFETCH(QString, given);
+        QFETCH(QString, opened);
+        Tree tree;
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(tree.root));
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath(given.replace('@', tree.root));
+        QDir::setCurrent(previous);
+        QCOMPARE(list.path(), opened.replace('@', tree.root));
+    }
+
+    void aDirectoryThatCannotBeReadFailsAndChangesNothing_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("vanished") << "@/nothing"
+                                  << "No such file or directory";
+        QTest::newRow("a file") << "@/file.txt"
+                                << "Not a directory";
+    }
+
+    void aDirectoryThatCannotBeReadFailsAndChangesNothing()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        Tree tree;
+        path.replace('@', tree.root);
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath(tree.root);
+        const QStringList before = texts(list);
+        try {
+            list.setPath(path);
+            QFAIL("no failure");
+        } catch (const Error& error) {
+            QCOMPARE(error.code(), ErrorCode::DriveUnavailable);
+            QCOMPARE(QString::fromStdString(error.description()),
+                     QString("The drive is not available: %1 (%2)").arg(path, reason));
+        }
+        QCOMPARE(list.path(), tree.root);
+        QCOMPARE(texts(list), before);
+    }
+
+    void aClickHighlightsADoubleClickOpens()
+    {
+        Tree tree;
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.resize(300, 400);
+        list.setPath(tree.root);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+
+        const int gamma = rowOf(list, "Gamma");
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                          list.visualItemRect(list.item(gamma)).center());
+        QCOMPARE(list.highlightedIndex(), gamma);
+        QCOMPARE(list.path(), tree.root);
+
+        doubleClick(list, gamma);
+        QCOMPARE(list.path(), tree.root + "/Gamma");
+        QCOMPARE(list.highlightedIndex(), openedRow(tree.root + "/Gamma"));
+        QCOMPARE(list.item(list.count() - 1)->text(), QString("deep"));
+
+        // Up again by the parent's entry.
+        doubleClick(list, openedRow(tree.root));
+        QCOMPARE(list.path(), tree.root);
+        QCOMPARE(list.highlightedIndex(), openedRow(tree.root));
+        QVERIFY(guard.failures.empty());
+    }
+
+    void arrowKeysMoveTheHighlightWithoutOpening()
+    {
+        Tree tree;
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath(tree.root);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        const int opened = openedRow(tree.root);
+
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(list.highlightedIndex(), opened + 1);
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(list.highlightedIndex(), opened + 2);
+        QTest::keyClick(&list, Qt::Key_Up);
+        QTest::keyClick(&list, Qt::Key_Up);
+        QTest::keyClick(&list, Qt::Key_Up);
+        QCOMPARE(list.highlightedIndex(), opened - 1);
+        // Enter opens nothing either.
+        QTest::keyClick(&list, Qt::Key_Return);
+        QTest::keyClick(&list, Qt::Key_Enter);
+        QCOMPARE(list.path(), tree.root);
+        QCOMPARE(list.highlightedIndex(), opened - 1);
+        QCOMPARE(list.pathAt(list.highlightedIndex()), QFileInfo(tree.root).path());
+    }
+
+    void aDirectoryGoneBeforeItsDoubleClickIsReportedThroughTheGuard()
+    {
+        Tree tree;
+        RecordingGuard guard;
+        DirectoryList list(guard.guard());
+        list.setPath(tree.root);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QVERIFY(QDir(tree.root).rmdir("gone"));
+
+        doubleClick(list, rowOf(list, "gone"));
+        QCOMPARE(guard.failures, std::vector<int>{502});
+        QCOMPARE(list.path(), tree.root);
+    }
+};
+
+QTEST_MAIN(TestDirectoryList)
+
+#include "tst_directorylist.moc"
