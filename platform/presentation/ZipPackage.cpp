@@ -2,8 +2,11 @@
 
 #include "platform/Error.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <vector>
 #include <zip.h>
 
 namespace kestrane::presentation {
@@ -141,6 +144,8 @@ private:
     bool m_rendered = false;
 };
 
+// libzip pulls entry data 8 KiB at a time; reading the picture a megabyte at a time keeps the
+// system calls (and the picture's change checks) few.
 class PictureSource : public EntrySource
 {
 public:
@@ -151,15 +156,37 @@ public:
 
 protected:
     zip_int64_t open() override { return 0; }
-    void close() override {}
+    void close() override { std::vector<unsigned char>().swap(m_chunk); }
     std::uint64_t size() override { return m_picture->size(); }
     void read(std::uint64_t offset, void* data, std::size_t length) override
     {
-        m_picture->read(offset, data, length);
+        auto* out = static_cast<unsigned char*>(data);
+        while (length > 0) {
+            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.size())
+                fill(offset);
+            const std::size_t from = std::size_t(offset - m_chunkStart);
+            const std::size_t n = std::min(length, m_chunk.size() - from);
+            std::memcpy(out, m_chunk.data() + from, n);
+            out += n;
+            offset += n;
+            length -= n;
+        }
     }
 
 private:
+    static constexpr std::size_t chunkSize = std::size_t(1) << 20;
+
+    void fill(std::uint64_t offset)
+    {
+        const std::uint64_t left = m_picture->size() - offset;
+        m_chunk.resize(std::size_t(std::min<std::uint64_t>(chunkSize, left)));
+        m_picture->read(offset, m_chunk.data(), m_chunk.size());
+        m_chunkStart = offset;
+    }
+
     std::shared_ptr<const Picture> m_picture;
+    std::vector<unsigned char> m_chunk;
+    std::uint64_t m_chunkStart = 0;
 };
 
 } // namespace
