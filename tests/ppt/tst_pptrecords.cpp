@@ -4,13 +4,13 @@
 #include "platform/presentation/ppt/Md4.h"
 #include "platform/presentation/ppt/PictureStore.h"
 #include "platform/presentation/ppt/TextStyles.h"
-#include "tests/ppt/TestPictures.h"
+#include "tests/ppt/PptFixtures.h"
 
 #include <QTest>
 
 using namespace kestrane::presentation;
 using namespace kestrane::presentation::ppt;
-using kestrane::testing::MemoryPicture;
+using kestrane::testing::BytesPicture;
 using kestrane::testing::noiseJpeg;
 
 namespace {
@@ -265,7 +265,7 @@ void TestPptRecords::blipHeaderAndEntry()
     QFETCH(int, format);
     QFETCH(QByteArray, header);
     QFETCH(QByteArray, entryHeader);
-    MemoryPicture picture("p", static_cast<PictureFormat>(format), std::vector<std::uint8_t>(100, 0x5A));
+    BytesPicture picture("p", static_cast<PictureFormat>(format), std::vector<std::uint8_t>(100, 0x5A));
     const Md4Digest digest = md4(picture.bytes().data(), picture.bytes().size());
     const StoredPicture stored{&picture, 100, digest, 3, 4242};
 
@@ -290,7 +290,7 @@ void TestPptRecords::blipHeaderAndEntry()
 void TestPptRecords::identicalPicturesAreStoredOnce()
 {
     const auto a = noiseJpeg(1000, 1);
-    const auto sameBytes = std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, a->bytes());
+    const auto sameBytes = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, a->bytes());
     const auto b = noiseJpeg(500, 2);
     Deck deck;
     for (const auto& picture : std::vector<std::shared_ptr<const Picture>>{a, sameBytes, a, b})

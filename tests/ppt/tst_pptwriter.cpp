@@ -2,8 +2,8 @@
 // picture bytes, the format's limits and failures of the sink and of the pictures.
 #include "platform/Error.h"
 #include "platform/presentation/PptWriter.h"
+#include "tests/ppt/PptFixtures.h"
 #include "tests/ppt/PptReader.h"
-#include "tests/ppt/TestPictures.h"
 #include "tests/support/Sinks.h"
 
 #include <QTest>
@@ -165,8 +165,7 @@ void TestPptWriter::decks_data()
         return sameBoxDeck({f.rgbJpeg, f.png, f.rgbJpeg, f.rgbJpeg}, {1, 2, 3, 4});
     });
     QTest::newRow("same bytes in two pictures") << std::function<Deck()>([f] {
-        const auto copy =
-            std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
+        const auto copy = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
         return sameBoxDeck({f.rgbJpeg, copy, f.png}, {1, 2, 3, 4});
     });
     // More shapes than one identifier cluster holds
@@ -410,8 +409,8 @@ void TestPptWriter::failingPicture()
 {
     QFETCH(int, goodReads);
     QFETCH(bool, anythingWritten);
-    const auto changing = std::make_shared<MemoryPicture>("image7.jpg", PictureFormat::Jpeg,
-                                                          noiseJpeg(1500000, 7)->bytes(), goodReads);
+    const auto changing = std::make_shared<BytesPicture>("image7.jpg", PictureFormat::Jpeg,
+                                                         noiseJpeg(1500000, 7)->bytes(), goodReads);
     const Deck deck = sameBoxDeck({m_fixtures.png, changing}, {});
     MemorySink sink;
     try {

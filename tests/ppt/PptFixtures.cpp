@@ -1,4 +1,4 @@
-#include "tests/ppt/TestPictures.h"
+#include "tests/ppt/PptFixtures.h"
 
 #include "platform/Error.h"
 
@@ -11,13 +11,13 @@ namespace kestrane::testing {
 
 using presentation::PictureFormat;
 
-MemoryPicture::MemoryPicture(std::string name, PictureFormat format, std::vector<std::uint8_t> bytes,
-                             int failAfterReads)
+BytesPicture::BytesPicture(std::string name, PictureFormat format, std::vector<std::uint8_t> bytes,
+                           int failAfterReads)
     : m_name(std::move(name)), m_format(format), m_bytes(std::move(bytes)), m_failAfterReads(failAfterReads)
 {
 }
 
-void MemoryPicture::read(std::uint64_t offset, void* buffer, std::size_t length) const
+void BytesPicture::read(std::uint64_t offset, void* buffer, std::size_t length) const
 {
     if (m_failAfterReads >= 0 && m_reads++ >= m_failAfterReads)
         throw Error(ErrorCode::PictureChanged, m_name);
@@ -35,8 +35,8 @@ namespace {
 
 const char* const convertTool = "/usr/bin/convert";
 
-std::shared_ptr<MemoryPicture> make(const QTemporaryDir& dir, const QStringList& arguments,
-                                    const QString& file, PictureFormat format, QString& error)
+std::shared_ptr<BytesPicture> make(const QTemporaryDir& dir, const QStringList& arguments,
+                                   const QString& file, PictureFormat format, QString& error)
 {
     QProcess convert;
     const QString path = dir.filePath(file);
@@ -54,8 +54,8 @@ std::shared_ptr<MemoryPicture> make(const QTemporaryDir& dir, const QStringList&
         return {};
     }
     const QByteArray bytes = made.readAll();
-    return std::make_shared<MemoryPicture>(file.toStdString(), format,
-                                           std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+    return std::make_shared<BytesPicture>(file.toStdString(), format,
+                                          std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
 }
 
 } // namespace
@@ -77,7 +77,7 @@ PictureFixtures makePictureFixtures(QString& error)
     return fixtures;
 }
 
-std::shared_ptr<MemoryPicture> noiseJpeg(std::size_t size, std::uint32_t seed)
+std::shared_ptr<BytesPicture> noiseJpeg(std::size_t size, std::uint32_t seed)
 {
     std::vector<std::uint8_t> bytes(size);
     std::mt19937 random(seed);
@@ -87,8 +87,8 @@ std::shared_ptr<MemoryPicture> noiseJpeg(std::size_t size, std::uint32_t seed)
     }
     const std::uint8_t startOfImage[] = {0xFF, 0xD8, 0xFF, 0xE0};
     std::memcpy(bytes.data(), startOfImage, std::min(size, sizeof startOfImage));
-    return std::make_shared<MemoryPicture>("noise" + std::to_string(seed) + ".jpg", PictureFormat::Jpeg,
-                                           std::move(bytes));
+    return std::make_shared<BytesPicture>("noise" + std::to_string(seed) + ".jpg", PictureFormat::Jpeg,
+                                          std::move(bytes));
 }
 
 } // namespace kestrane::testing

@@ -13,11 +13,11 @@ namespace kestrane::testing {
 
 // A picture held in memory. `failAfterReads` makes the n+1-th read throw PictureChanged, as a
 // file edited during the save would.
-class MemoryPicture : public presentation::Picture
+class BytesPicture : public presentation::Picture
 {
 public:
-    MemoryPicture(std::string name, presentation::PictureFormat format, std::vector<std::uint8_t> bytes,
-                  int failAfterReads = -1);
+    BytesPicture(std::string name, presentation::PictureFormat format, std::vector<std::uint8_t> bytes,
+                 int failAfterReads = -1);
 
     const std::string& name() const override { return m_name; }
     presentation::PictureFormat format() const override { return m_format; }
@@ -53,16 +53,16 @@ private:
 // Real, decodable pictures made once per run with ImageMagick (fails the test when it is missing).
 struct PictureFixtures
 {
-    std::shared_ptr<MemoryPicture> rgbJpeg;
-    std::shared_ptr<MemoryPicture> rgbJpeg2;
-    std::shared_ptr<MemoryPicture> cmykJpeg;
-    std::shared_ptr<MemoryPicture> png;
+    std::shared_ptr<BytesPicture> rgbJpeg;
+    std::shared_ptr<BytesPicture> rgbJpeg2;
+    std::shared_ptr<BytesPicture> cmykJpeg;
+    std::shared_ptr<BytesPicture> png;
 };
 
 // Empty and `error` set when a picture could not be made.
 PictureFixtures makePictureFixtures(QString& error);
 
 // `size` bytes of noise behind a JPEG start-of-image marker: stored byte for byte, never decoded.
-std::shared_ptr<MemoryPicture> noiseJpeg(std::size_t size, std::uint32_t seed);
+std::shared_ptr<BytesPicture> noiseJpeg(std::size_t size, std::uint32_t seed);
 
 } // namespace kestrane::testing

@@ -1,0 +1,44 @@
+// Reads .ppt files with Apache POI (HSLF) and prints what the writer's tests compare: page size,
+// slide count and, per picture frame, its anchor in points, picture type, byte count and SHA-256.
+import java.awt.Dimension;
+import java.awt.geom.Rectangle2D;
+import java.io.FileInputStream;
+import java.security.MessageDigest;
+import org.apache.poi.hslf.usermodel.HSLFPictureData;
+import org.apache.poi.hslf.usermodel.HSLFPictureShape;
+import org.apache.poi.hslf.usermodel.HSLFShape;
+import org.apache.poi.hslf.usermodel.HSLFSlide;
+import org.apache.poi.hslf.usermodel.HSLFSlideShow;
+
+public class CheckPpt {
+    public static void main(String[] args) throws Exception {
+        for (String path : args) {
+            System.out.println("file " + path);
+            try (FileInputStream in = new FileInputStream(path); HSLFSlideShow show = new HSLFSlideShow(in)) {
+                Dimension page = show.getPageSize();
+                System.out.println("page " + page.width + " " + page.height);
+                System.out.println("slides " + show.getSlides().size());
+                int number = 0;
+                for (HSLFSlide slide : show.getSlides()) {
+                    ++number;
+                    for (HSLFShape shape : slide.getShapes()) {
+                        if (!(shape instanceof HSLFPictureShape))
+                            continue;
+                        Rectangle2D anchor = shape.getAnchor();
+                        HSLFPictureData data = ((HSLFPictureShape) shape).getPictureData();
+                        byte[] bytes = data.getData();
+                        StringBuilder digest = new StringBuilder();
+                        for (byte b : MessageDigest.getInstance("SHA-256").digest(bytes))
+                            digest.append(String.format("%02x", b));
+                        System.out.println("picture " + number + " " + anchor.getX() + " " + anchor.getY() + " "
+                                + anchor.getWidth() + " " + anchor.getHeight() + " " + data.getType() + " "
+                                + bytes.length + " " + digest);
+                    }
+                }
+            } catch (Exception e) {
+                System.out.println("error " + e);
+            }
+            System.out.println("end");
+        }
+    }
+}

@@ -1,0 +1,273 @@
+// Readers nobody here wrote must read every .ppt the writer makes: Apache POI (slide count, page
+// size, each picture's anchor and bytes) and LibreOffice (pages, order, frame geometry).
+#include "platform/presentation/PptWriter.h"
+#include "tests/ppt/PptFixtures.h"
+#include "tests/support/LibreOfficeReader.h"
+#include "tests/support/Sinks.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <map>
+
+using namespace kestrane::presentation;
+using namespace kestrane::testing;
+
+namespace {
+
+const QString poiClassPath = "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar";
+
+struct PoiPicture
+{
+    int slide = 0;
+    double x = 0, y = 0, width = 0, height = 0;
+    QString type;
+    qint64 length = 0;
+    QByteArray sha256;
+};
+
+struct PoiResult
+{
+    QString error;
+    int pageWidth = 0;
+    int pageHeight = 0;
+    int slides = -1;
+    std::vector<PoiPicture> pictures;
+};
+
+struct NamedDeck
+{
+    QString name;
+    Deck deck;
+    bool decodable; // LibreOffice can only place pictures it can decode
+};
+
+QByteArray sha256Of(const Picture& picture)
+{
+    QByteArray bytes(static_cast<qsizetype>(picture.size()), Qt::Uninitialized);
+    picture.read(0, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray bytesOf(const Picture& picture)
+{
+    QByteArray bytes(static_cast<qsizetype>(picture.size()), Qt::Uninitialized);
+    picture.read(0, bytes.data(), static_cast<std::size_t>(bytes.size()));
+    return bytes;
+}
+
+// One JVM for every file: it takes about a second to start.
+std::map<QString, PoiResult> readWithPoi(const QStringList& files, QString& failure)
+{
+    const QString java = QStandardPaths::findExecutable("java");
+    if (java.isEmpty() || !QFileInfo::exists("/usr/share/java/poi-scratchpad.jar")) {
+        failure =
+            "java and Apache POI are needed (Debian packages openjdk-17-jdk-headless, libapache-poi-java)";
+        return {};
+    }
+    QProcess process;
+    process.start(java, QStringList{"-cp", poiClassPath, KESTRANE_CHECKPPT_JAVA} + files);
+    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        failure = "CheckPpt.java failed: " + process.readAllStandardError();
+        return {};
+    }
+    std::map<QString, PoiResult> results;
+    PoiResult* current = nullptr;
+    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words[0] == "file") {
+            current = &results[QString::fromUtf8(line.mid(5))];
+        } else if (!current) {
+            continue;
+        } else if (words[0] == "error") {
+            current->error = QString::fromUtf8(line);
+        } else if (words[0] == "page" && words.size() == 3) {
+            current->pageWidth = words[1].toInt();
+            current->pageHeight = words[2].toInt();
+        } else if (words[0] == "slides" && words.size() == 2) {
+            current->slides = words[1].toInt();
+        } else if (words[0] == "picture" && words.size() == 9) {
+            current->pictures.push_back({words[1].toInt(), words[2].toDouble(), words[3].toDouble(),
+                                         words[4].toDouble(), words[5].toDouble(),
+                                         QString::fromUtf8(words[6]), words[7].toLongLong(), words[8]});
+        }
+    }
+    return results;
+}
+
+double toCentimetres(double points)
+{
+    return points * 2.54 / 72;
+}
+
+} // namespace
+
+class TestPptReaders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void apachePoi_data();
+    void apachePoi();
+    void libreOffice_data();
+    void libreOffice();
+
+private:
+    void deckRows(bool decodableOnly);
+
+    QTemporaryDir m_dir;
+    std::vector<NamedDeck> m_decks;
+    std::map<QString, PoiResult> m_poi;
+    std::map<QString, OdpDocument> m_libreOffice;
+};
+
+void TestPptReaders::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QString error;
+    const PictureFixtures f = makePictureFixtures(error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    auto add = [this](const QString& name, std::vector<std::vector<PlacedPicture>> slides,
+                      bool decodable = true) {
+        Deck deck;
+        for (auto& pictures : slides)
+            deck.slides.push_back({std::move(pictures)});
+        m_decks.push_back({name, std::move(deck), decodable});
+    };
+    // Sizes
+    add("empty", {});
+    add("one", {{{f.rgbJpeg, {36, 18, 288, 216}}}});
+    std::vector<std::vector<PlacedPicture>> many;
+    for (int i = 0; i < 300; ++i)
+        many.push_back({{i % 3 == 0   ? f.png
+                         : i % 3 == 1 ? f.rgbJpeg
+                                      : f.rgbJpeg2,
+                         {i * 0.5, i * 0.25, 100.0 + i, 80}}});
+    add("many", many);
+    add("big", {{{f.png, {0, 0, 72, 72}}}, {{noiseJpeg(21 * 1000 * 1000, 3), {10, 20, 300, 200}}}}, false);
+    // Formats, negative and fractional geometry, order
+    add("formats", {{{f.rgbJpeg, {55, -60, 612, 792}}},
+                    {{f.cmykJpeg, {72.5, 10.125, 300.25, 200}}},
+                    {{f.png, {-100, -50, 400, 300.5}}},
+                    {{f.rgbJpeg2, {0, 0, 720, 540}}}});
+    add("several",
+        {{{f.rgbJpeg, {0, 0, 100, 100}}, {f.png, {100, 0, 100, 100}}, {f.cmykJpeg, {200, 10, 50, 40}}}});
+    const auto copy = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
+    add("shared",
+        {{{f.rgbJpeg, {1, 2, 30, 40}}}, {{copy, {5, 6, 70, 80}}}, {{f.rgbJpeg, {9, 10, 110, 120}}}});
+
+    QStringList all;
+    QStringList decodable;
+    for (const NamedDeck& named : m_decks) {
+        const QString path = m_dir.filePath(named.name + ".ppt");
+        MemorySink sink;
+        writePpt(named.deck, sink);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(reinterpret_cast<const char*>(sink.bytes().data()), qint64(sink.bytes().size())),
+                 qint64(sink.bytes().size()));
+        all << path;
+        if (named.decodable)
+            decodable << path;
+    }
+
+    QString failure;
+    m_poi = readWithPoi(all, failure);
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    try {
+        const std::vector<OdpDocument> documents = readWithLibreOffice(decodable);
+        for (int i = 0; i < decodable.size(); ++i)
+            m_libreOffice[decodable[i]] = documents[i];
+    } catch (const std::exception& error) {
+        QFAIL(error.what());
+    }
+}
+
+void TestPptReaders::deckRows(bool decodableOnly)
+{
+    QTest::addColumn<int>("index");
+    for (std::size_t i = 0; i < m_decks.size(); ++i)
+        if (m_decks[i].decodable || !decodableOnly)
+            QTest::newRow(qPrintable(m_decks[i].name)) << int(i);
+}
+
+void TestPptReaders::apachePoi_data()
+{
+    deckRows(false);
+}
+
+void TestPptReaders::apachePoi()
+{
+    QFETCH(int, index);
+    const NamedDeck& named = m_decks[index];
+    const auto found = m_poi.find(m_dir.filePath(named.name + ".ppt"));
+    QVERIFY(found != m_poi.end());
+    const PoiResult& poi = found->second;
+    QVERIFY2(poi.error.isEmpty(), qPrintable(poi.error));
+    QCOMPARE(poi.pageWidth, 720);
+    QCOMPARE(poi.pageHeight, 540);
+    QCOMPARE(poi.slides, int(named.deck.slides.size()));
+
+    std::size_t next = 0;
+    for (std::size_t s = 0; s < named.deck.slides.size(); ++s) {
+        for (const PlacedPicture& placed : named.deck.slides[s].pictures) {
+            QVERIFY(next < poi.pictures.size());
+            const PoiPicture& read = poi.pictures[next++];
+            const PictureBox& box = placed.box;
+            QCOMPARE(read.slide, int(s + 1));
+            // POI gives master units / 8: exact for these eighths of a point.
+            QCOMPARE(read.x, box.left);
+            QCOMPARE(read.y, box.top);
+            QCOMPARE(read.width, box.width);
+            QCOMPARE(read.height, box.height);
+            QCOMPARE(read.type, placed.picture->format() == PictureFormat::Png ? "PNG" : "JPEG");
+            QCOMPARE(read.length, qint64(placed.picture->size()));
+            QCOMPARE(read.sha256, sha256Of(*placed.picture));
+        }
+    }
+    QCOMPARE(next, poi.pictures.size());
+}
+
+void TestPptReaders::libreOffice_data()
+{
+    deckRows(true);
+}
+
+void TestPptReaders::libreOffice()
+{
+    QFETCH(int, index);
+    const NamedDeck& named = m_decks[index];
+    const auto found = m_libreOffice.find(m_dir.filePath(named.name + ".ppt"));
+    QVERIFY(found != m_libreOffice.end());
+    const OdpDocument& document = found->second;
+    // With no slides LibreOffice shows one empty page of its own.
+    QCOMPARE(document.pages.size(), std::max<std::size_t>(1, named.deck.slides.size()));
+    for (std::size_t s = 0; s < named.deck.slides.size(); ++s) {
+        const auto& placed = named.deck.slides[s].pictures;
+        const auto& frames = document.pages[s].frames;
+        QCOMPARE(frames.size(), placed.size());
+        for (std::size_t p = 0; p < placed.size(); ++p) {
+            const PictureBox& box = placed[p].box;
+            const OdpFrame& frame = frames[p];
+            const QByteArray label = QByteArray("slide ") + QByteArray::number(qulonglong(s + 1));
+            QVERIFY2(qAbs(frame.x - toCentimetres(box.left)) <= 0.01, label);
+            QVERIFY2(qAbs(frame.y - toCentimetres(box.top)) <= 0.01, label);
+            QVERIFY2(qAbs(frame.width - toCentimetres(box.width)) <= 0.01, label);
+            QVERIFY2(qAbs(frame.height - toCentimetres(box.height)) <= 0.01, label);
+            // LibreOffice's import hands pictures back with bytes of the next record appended.
+            QVERIFY2(frame.image.startsWith(bytesOf(*placed[p].picture)), label);
+        }
+    }
+    if (named.deck.slides.empty())
+        QVERIFY(document.pages[0].frames.empty());
+}
+
+QTEST_GUILESS_MAIN(TestPptReaders)
+#include "tst_pptreaders.moc"
