@@ -1,0 +1,374 @@
+#include "platform/Error.h"
+#include "platform/presentation/PptxWriter.h"
+#include "tests/support/MemoryPicture.h"
+#include "tests/support/PptxReader.h"
+#include "tests/support/Sinks.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <memory>
+
+using namespace kestrane;
+using presentation::Deck;
+using presentation::PictureFormat;
+
+namespace {
+
+std::shared_ptr<const presentation::Picture> picture(const std::string& name, PictureFormat format,
+                                                     int variant)
+{
+    return std::make_shared<testing::MemoryPicture>(
+        name, format, "picture bytes of " + name + std::string(std::size_t(variant), '#'));
+}
+
+Deck deckOf(const QList<QList<PictureFormat>>& slides)
+{
+    Deck deck;
+    int variant = 0;
+    for (const auto& formats : slides) {
+        presentation::SlideContent slide;
+        for (PictureFormat format : formats) {
+            ++variant;
+            const std::string name =
+                "image" + std::to_string(variant) + (format == PictureFormat::Png ? ".png" : ".jpg");
+            slide.pictures.push_back({picture(name, format, variant), {55, -60, 612.5, 792}});
+        }
+        deck.slides.push_back(slide);
+    }
+    return deck;
+}
+
+QByteArray write(const Deck& deck)
+{
+    testing::MemorySink sink;
+    presentation::writePptx(deck, sink);
+    return QByteArray(reinterpret_cast<const char*>(sink.bytes().data()), qsizetype(sink.bytes().size()));
+}
+
+// Offsets of the local file headers, in archive order.
+QList<qsizetype> localHeaders(const QByteArray& archive)
+{
+    QList<qsizetype> offsets;
+    for (qsizetype at = archive.indexOf("PK\3\4"); at >= 0; at = archive.indexOf("PK\3\4", at + 4))
+        offsets << at;
+    return offsets;
+}
+
+QString schemaFor(const QString& part)
+{
+    if (part.endsWith(QStringLiteral(".rels")))
+        return QStringLiteral("opc-relationships.xsd");
+    if (part == QStringLiteral("[Content_Types].xml"))
+        return QStringLiteral("opc-contentTypes.xsd");
+    if (part == QStringLiteral("docProps/app.xml"))
+        return QStringLiteral("shared-documentPropertiesExtended.xsd");
+    if (part.startsWith(QStringLiteral("ppt/theme/")) || part == QStringLiteral("ppt/tableStyles.xml"))
+        return QStringLiteral("dml-main.xsd");
+    if (part.startsWith(QStringLiteral("ppt/")) && part.endsWith(QStringLiteral(".xml")))
+        return QStringLiteral("pml.xsd");
+    return {};
+}
+
+// Every attribute value in the relationships namespace (r:id, r:embed) of a part.
+QStringList relationshipReferences(const QByteArray& xml)
+{
+    QStringList ids;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        for (const auto& attribute : reader.attributes()) {
+            if (attribute.namespaceUri() ==
+                u"http://schemas.openxmlformats.org/officeDocument/2006/relationships")
+                ids << attribute.value().toString();
+        }
+    }
+    return ids;
+}
+
+QStringList attributeValues(const QByteArray& xml, const QString& element, const QString& attribute)
+{
+    QStringList values;
+    QXmlStreamReader reader(xml);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == element)
+            values << reader.attributes().value(attribute).toString();
+    }
+    return values;
+}
+
+} // namespace
+
+class TestPptxPackage : public QObject
+{
+    Q_OBJECT
+
+private:
+    void decks()
+    {
+        QTest::addColumn<QList<QList<PictureFormat>>>("slides");
+        QTest::newRow("no slides") << QList<QList<PictureFormat>>{};
+        QTest::newRow("one picture") << QList<QList<PictureFormat>>{{PictureFormat::Jpeg}};
+        QTest::newRow("every kind") << QList<QList<PictureFormat>>{
+            {PictureFormat::Jpeg}, {PictureFormat::CmykJpeg}, {PictureFormat::Png}};
+        QTest::newRow("empty slide and several pictures") << QList<QList<PictureFormat>>{
+            {}, {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Jpeg}, {PictureFormat::Jpeg}};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
+            QFAIL("xmllint (Debian package libxml2-utils) is not installed");
+        if (!QFileInfo::exists(QStringLiteral(KESTRANE_OOXML_SCHEMAS "/pml.xsd")))
+            QFAIL("the ECMA-376 schemas are not at " KESTRANE_OOXML_SCHEMAS);
+    }
+
+    void schemaValid_data() { decks(); }
+
+    // Every XML part validates against its ECMA-376 schema; core properties are well-formed.
+    void schemaValid()
+    {
+        QFETCH(QList<QList<PictureFormat>>, slides);
+        const auto package = testing::readZip(write(deckOf(slides)));
+        QTemporaryDir dir;
+        QMap<QString, QStringList> bySchema;
+        int index = 0;
+        for (const auto& [part, member] : package) {
+            if (!part.endsWith(QStringLiteral(".xml")) && !part.endsWith(QStringLiteral(".rels")))
+                continue;
+            const QString file = dir.filePath(QString::number(++index) + QStringLiteral(".xml"));
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(member.data);
+            out.close();
+            const QString schema = schemaFor(part);
+            QVERIFY2(!schema.isEmpty() || part == QStringLiteral("docProps/core.xml"), qPrintable(part));
+            bySchema[schema] << file;
+        }
+        for (auto it = bySchema.cbegin(); it != bySchema.cend(); ++it) {
+            QStringList arguments{QStringLiteral("--noout")};
+            if (!it.key().isEmpty())
+                arguments << QStringLiteral("--schema")
+                          << QStringLiteral(KESTRANE_OOXML_SCHEMAS "/") + it.key();
+            QProcess xmllint;
+            xmllint.start(QStringLiteral("xmllint"), arguments + it.value());
+            QVERIFY(xmllint.waitForFinished(60000));
+            QVERIFY2(xmllint.exitCode() == 0, xmllint.readAllStandardError().constData());
+        }
+    }
+
+    void structure_data() { decks(); }
+
+    void structure()
+    {
+        QFETCH(QList<QList<PictureFormat>>, slides);
+        const QByteArray archive = write(deckOf(slides));
+        const auto package = testing::readZip(archive);
+
+        // [Content_Types].xml comes first; names are unique ignoring case
+        QCOMPARE(archive.mid(30, 19), QByteArray("[Content_Types].xml"));
+        QSet<QString> folded;
+        for (const auto& entry : package)
+            folded.insert(entry.first.toLower());
+        QCOMPARE(folded.size(), qsizetype(package.size()));
+
+        // every part has a content type, every override names a part
+        const QByteArray types = package.at(QStringLiteral("[Content_Types].xml")).data;
+        const QStringList defaults =
+            attributeValues(types, QStringLiteral("Default"), QStringLiteral("Extension"));
+        const QStringList overrides =
+            attributeValues(types, QStringLiteral("Override"), QStringLiteral("PartName"));
+        for (const QString& part : overrides)
+            QVERIFY2(package.count(part.mid(1)), qPrintable(part));
+        for (const auto& [part, member] : package) {
+            if (part == QStringLiteral("[Content_Types].xml"))
+                continue;
+            const QString extension = part.section(u'.', -1);
+            QVERIFY2(overrides.contains(u'/' + part) || defaults.contains(extension), qPrintable(part));
+        }
+
+        // relationships: targets exist, ids unique (the reader checks), every reference resolves
+        for (const auto& [part, member] : package) {
+            if (part.endsWith(QStringLiteral(".rels")) || part == QStringLiteral("[Content_Types].xml"))
+                continue;
+            if (!part.endsWith(QStringLiteral(".xml")))
+                QCOMPARE(member.compressionMethod, 0);
+            else
+                QCOMPARE(member.compressionMethod, 8);
+            const QString relsPart = QFileInfo(part).path() + QStringLiteral("/_rels/") +
+                                     QFileInfo(part).fileName() + QStringLiteral(".rels");
+            if (!package.count(relsPart.startsWith(QStringLiteral("./")) ? relsPart.mid(2) : relsPart))
+                continue;
+            const auto rels = testing::readRelationships(package, part);
+            for (const auto& [id, relationship] : rels)
+                QVERIFY2(package.count(relationship.target), qPrintable(part + u' ' + relationship.target));
+            for (const QString& id : relationshipReferences(member.data))
+                QVERIFY2(rels.count(id), qPrintable(part + u' ' + id));
+        }
+
+        // ids in their ranges and unique
+        const QByteArray presentation = package.at(QStringLiteral("ppt/presentation.xml")).data;
+        QSet<qint64> slideIds;
+        for (const QString& id :
+             attributeValues(presentation, QStringLiteral("sldId"), QStringLiteral("id"))) {
+            QVERIFY(id.toLongLong() >= 256 && id.toLongLong() <= 2147483647);
+            slideIds.insert(id.toLongLong());
+        }
+        QCOMPARE(slideIds.size(), slides.size());
+        const QStringList masterIds =
+            attributeValues(presentation, QStringLiteral("sldMasterId"), QStringLiteral("id")) +
+            attributeValues(package.at(QStringLiteral("ppt/slideMasters/slideMaster1.xml")).data,
+                            QStringLiteral("sldLayoutId"), QStringLiteral("id"));
+        QCOMPARE(QSet<QString>(masterIds.begin(), masterIds.end()).size(), masterIds.size());
+        for (const QString& id : masterIds)
+            QVERIFY(id.toLongLong() >= 2147483648LL);
+        const auto read = testing::readPptxSlides(package);
+        QCOMPARE(qsizetype(read.size()), slides.size());
+        for (const auto& slide : read) {
+            const QStringList shapeIds =
+                attributeValues(package.at(slide.part).data, QStringLiteral("cNvPr"), QStringLiteral("id"));
+            QCOMPARE(QSet<QString>(shapeIds.begin(), shapeIds.end()).size(), shapeIds.size());
+        }
+
+        // the pictures, in order, with their bytes, names and EMU geometry
+        int variant = 0;
+        for (qsizetype s = 0; s < slides.size(); ++s) {
+            QCOMPARE(qsizetype(read[std::size_t(s)].pictures.size()), slides[s].size());
+            for (const auto& shape : read[std::size_t(s)].pictures) {
+                ++variant;
+                QVERIFY2(shape.description.startsWith(QStringLiteral("image%1.").arg(variant)),
+                         qPrintable(shape.description));
+                QVERIFY(shape.image.startsWith("picture bytes of " + shape.description.toUtf8()));
+                QCOMPARE(shape.image.size(), 17 + shape.description.size() + variant);
+                QCOMPARE((QList<qint64>{shape.x, shape.y, shape.width, shape.height}),
+                         (QList<qint64>{698500, -762000, 7778750, 10058400}));
+            }
+        }
+    }
+
+    void slideSize()
+    {
+        const auto package = testing::readZip(write(deckOf({})));
+        const QByteArray presentation = package.at(QStringLiteral("ppt/presentation.xml")).data;
+        QVERIFY(presentation.contains("<p:sldSz cx=\"9144000\" cy=\"6858000\" type=\"screen4x3\"/>"));
+    }
+
+    // Same deck, same bytes: nothing depends on the clock.
+    void deterministic()
+    {
+        const Deck deck = deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}});
+        const QByteArray first = write(deck);
+        QTest::qWait(1100);
+        QCOMPARE(write(deck), first);
+    }
+
+    // Small packages carry no Zip64 records; more than 65535 entries need them.
+    void zip64OnlyWhenNeeded()
+    {
+        const QByteArray small = write(deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}}));
+        QVERIFY(!small.contains("PK\6\6"));
+        for (qsizetype offset : localHeaders(small)) {
+            QVERIFY(quint8(small[offset + 4]) <= 20);
+            QCOMPARE(small.mid(offset + 28, 2), QByteArray(2, '\0'));
+        }
+
+        Deck large;
+        const auto shared = picture("image.jpg", PictureFormat::Jpeg, 1);
+        for (int i = 0; i < 21900; ++i)
+            large.slides.push_back({{{shared, {0, 0, 1, 1}}}});
+        const QByteArray archive = write(large);
+        QVERIFY(archive.contains("PK\6\6"));
+        QCOMPARE(qsizetype(testing::readZip(archive).size()), qsizetype(14 + 3 * 21900));
+    }
+
+    void failingSink_data()
+    {
+        QTest::addColumn<int>("boundary");
+        QTest::addColumn<int>("shift");
+        const int parts =
+            int(localHeaders(write(deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}}))).size());
+        for (int part = 0; part < parts; ++part) {
+            QTest::addRow("before part %d", part) << part << 0;
+            QTest::addRow("inside part %d", part) << part << 40;
+        }
+        QTest::newRow("last byte") << parts << -1;
+    }
+
+    // A sink that fails at a part boundary, inside a part or at the very end: the sink's error
+    // reaches the caller with its text.
+    void failingSink()
+    {
+        QFETCH(int, boundary);
+        QFETCH(int, shift);
+        const Deck deck = deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}});
+        const QByteArray complete = write(deck);
+        const QList<qsizetype> headers = localHeaders(complete);
+        const qsizetype limit = (boundary < headers.size() ? headers[boundary] : complete.size()) + shift;
+        testing::FailingSink sink{std::uint64_t(limit)};
+        try {
+            presentation::writePptx(deck, sink);
+            QFAIL("the failing sink was not noticed");
+        } catch (const Error& error) {
+            QCOMPARE(error.number(), 401);
+            QVERIFY2(
+                QString::fromStdString(error.description()).contains(QStringLiteral("test sink is full")),
+                error.what());
+        }
+    }
+
+    // An error of a picture (changed since it was added) reaches the caller as it was raised.
+    void pictureErrorPropagates()
+    {
+        Deck deck = deckOf({{PictureFormat::Jpeg}});
+        deck.slides[0].pictures.push_back(
+            {std::make_shared<testing::ChangedPicture>("image2.jpg", PictureFormat::Jpeg, "x"),
+             {0, 0, 1, 1}});
+        testing::MemorySink sink;
+        try {
+            presentation::writePptx(deck, sink);
+            QFAIL("the changed picture was not noticed");
+        } catch (const Error& error) {
+            QCOMPARE(error.number(), 306);
+            QVERIFY(QString::fromStdString(error.description()).contains(QStringLiteral("image2.jpg")));
+        }
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<double>("left");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<int>("error");
+        QTest::newRow("widest") << -2147483648.0 << 2147483647.0 << 0;
+        QTest::newRow("left beyond") << 2147483648.0 << 1.0 << 403;
+        QTest::newRow("negative width") << 0.0 << -0.1 << 403;
+        QTest::newRow("not finite") << 0.0 << std::numeric_limits<double>::infinity() << 403;
+    }
+
+    void limits()
+    {
+        QFETCH(double, left);
+        QFETCH(double, width);
+        QFETCH(int, error);
+        Deck deck = deckOf({{PictureFormat::Jpeg}});
+        deck.slides[0].pictures[0].box = {left, 0, width, 1};
+        try {
+            presentation::checkPptxLimits(deck);
+            QCOMPARE(0, error);
+        } catch (const Error& caught) {
+            QCOMPARE(caught.number(), error);
+            QVERIFY(QString::fromStdString(caught.description())
+                        .contains(QStringLiteral("image1.jpg on slide 1")));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPptxPackage)
+#include "tst_pptx_package.moc"
