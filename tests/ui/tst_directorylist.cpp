@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
-#include <memory>
 
 using namespace kestrane;
 
@@ -28,22 +27,11 @@ struct Tree
     QString root;
 };
 
-// Catches what escapes a double click, as a window's handler would.
-struct RecordingGuard
+// These tests give paths directly; double clicks are Form2's tests.
+void runDirectly(const std::function<void()>& reaction)
 {
-    DirectoryList::Guard guard()
-    {
-        return [this](const std::function<void()>& reaction) {
-            try {
-                reaction();
-            } catch (const Error& error) {
-                failures.push_back(error.number());
-            }
-        };
-    }
-
-    std::vector<int> failures;
-};
+    reaction();
+}
 
 QStringList texts(const DirectoryList& list)
 {
@@ -59,20 +47,6 @@ int openedRow(const QString& path)
     return static_cast<int>(path.split('/', Qt::SkipEmptyParts).size());
 }
 
-int rowOf(const DirectoryList& list, const QString& text)
-{
-    return texts(list).indexOf(text);
-}
-
-void doubleClick(DirectoryList& list, int row)
-{
-    const QPoint centre = list.visualItemRect(list.item(row)).center();
-    // As a real double click arrives: press, release, double click, release.
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, centre);
-    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
-    QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, centre);
-}
-
 } // namespace
 
 class TestDirectoryList : public QObject
@@ -83,8 +57,7 @@ private slots:
     void showsAncestorsOpenedDirectoryAndSubdirectories()
     {
         Tree tree;
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
+        DirectoryList list(runDirectly);
         list.setPath(tree.root);
 
         const QStringList ancestors = tree.root.split('/', Qt::SkipEmptyParts);
@@ -110,8 +83,7 @@ private slots:
 
     void theRootEndsWithTheSeparatorAndNothingElseDoes()
     {
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
+        DirectoryList list(runDirectly);
         list.setPath("/");
         QCOMPARE(list.path(), QString("/"));
         QCOMPARE(list.highlightedIndex(), 0);
@@ -149,8 +121,7 @@ private slots:
         Tree tree;
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(tree.root));
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
+        DirectoryList list(runDirectly);
         list.setPath(given.replace('@', tree.root));
         QDir::setCurrent(previous);
         QCOMPARE(list.path(), opened.replace('@', tree.root));
@@ -173,8 +144,7 @@ private slots:
         QFETCH(QString, reason);
         Tree tree;
         path.replace('@', tree.root);
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
+        DirectoryList list(runDirectly);
         list.setPath(tree.root);
         const QStringList before = texts(list);
         try {
@@ -187,75 +157,6 @@ private slots:
         }
         QCOMPARE(list.path(), tree.root);
         QCOMPARE(texts(list), before);
-    }
-
-    void aClickHighlightsADoubleClickOpens()
-    {
-        Tree tree;
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
-        list.resize(300, 400);
-        list.setPath(tree.root);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-
-        const int gamma = rowOf(list, "Gamma");
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
-                          list.visualItemRect(list.item(gamma)).center());
-        QCOMPARE(list.highlightedIndex(), gamma);
-        QCOMPARE(list.path(), tree.root);
-
-        doubleClick(list, gamma);
-        QCOMPARE(list.path(), tree.root + "/Gamma");
-        QCOMPARE(list.highlightedIndex(), openedRow(tree.root + "/Gamma"));
-        QCOMPARE(list.item(list.count() - 1)->text(), QString("deep"));
-
-        // Up again by the parent's entry.
-        doubleClick(list, openedRow(tree.root));
-        QCOMPARE(list.path(), tree.root);
-        QCOMPARE(list.highlightedIndex(), openedRow(tree.root));
-        QVERIFY(guard.failures.empty());
-    }
-
-    void arrowKeysMoveTheHighlightWithoutOpening()
-    {
-        Tree tree;
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
-        list.setPath(tree.root);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        const int opened = openedRow(tree.root);
-
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(list.highlightedIndex(), opened + 1);
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(list.highlightedIndex(), opened + 2);
-        QTest::keyClick(&list, Qt::Key_Up);
-        QTest::keyClick(&list, Qt::Key_Up);
-        QTest::keyClick(&list, Qt::Key_Up);
-        QCOMPARE(list.highlightedIndex(), opened - 1);
-        // Enter opens nothing either.
-        QTest::keyClick(&list, Qt::Key_Return);
-        QTest::keyClick(&list, Qt::Key_Enter);
-        QCOMPARE(list.path(), tree.root);
-        QCOMPARE(list.highlightedIndex(), opened - 1);
-        QCOMPARE(list.pathAt(list.highlightedIndex()), QFileInfo(tree.root).path());
-    }
-
-    void aDirectoryGoneBeforeItsDoubleClickIsReportedThroughTheGuard()
-    {
-        Tree tree;
-        RecordingGuard guard;
-        DirectoryList list(guard.guard());
-        list.setPath(tree.root);
-        list.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&list));
-        QVERIFY(QDir(tree.root).rmdir("gone"));
-
-        doubleClick(list, rowOf(list, "gone"));
-        QCOMPARE(guard.failures, std::vector<int>{502});
-        QCOMPARE(list.path(), tree.root);
     }
 };
 

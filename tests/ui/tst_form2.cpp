@@ -143,6 +143,8 @@ private slots:
                                                      << "@/Gamma/deep";
         QTest::newRow("opened, then its parent") << "open Gamma, Up"
                                                  << "@";
+        QTest::newRow("the parent opened, then its first subdirectory") << "open parent, Down"
+                                                                        << "@/../drive";
     }
 
     void selectChoosesTheHighlightedEntry()
@@ -159,7 +161,7 @@ private slots:
                 if (step.startsWith("click "))
                     clickEntry(list, step.mid(6) == "parent" ? parentName : step.mid(6));
                 else if (step.startsWith("open "))
-                    doubleClickEntry(list, step.mid(5));
+                    doubleClickEntry(list, step.mid(5) == "parent" ? parentName : step.mid(5));
                 else
                     for (const QString& key : step.split(' '))
                         QTest::keyClick(&list, key == "Up" ? Qt::Key_Up : Qt::Key_Down);
@@ -370,7 +372,7 @@ private slots:
             QCOMPARE(chooser.Command2->x(), list.left());
             QCOMPARE(chooser.Command1->geometry().right(), list.right());
             QCOMPARE(chooser.Command1->y(), chooser.Command2->y());
-            QVERIFY2(chooser.Drive1->height() >= chooser.Drive1->minimumSizeHint().height(), qPrintable(QString("%1 < %2").arg(chooser.Drive1->height()).arg(chooser.Drive1->minimumSizeHint().height())));
+            QVERIFY(chooser.Drive1->height() >= chooser.Drive1->minimumSizeHint().height());
             for (const QPushButton* button : {chooser.Command1, chooser.Command2}) {
                 QStyleOptionButton option;
                 option.initFrom(button);
