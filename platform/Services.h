@@ -5,6 +5,7 @@ namespace kestrane {
 class MessageBox;
 class ObjectFactory;
 class ProgramEnd;
+class Progress;
 class SaveFileDialog;
 class SettingsStore;
 class Shell;
@@ -18,6 +19,7 @@ struct Services
     Shell& shell;
     SaveFileDialog& saveDialog;
     ObjectFactory& objects;
+    Progress& progress;
 };
 
 } // namespace kestrane

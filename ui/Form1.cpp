@@ -34,7 +34,8 @@ QPushButton* makeButton(QWidget* parent, const char* text)
 
 } // namespace
 
-Form1::Form1(Services services) : m_services(services), m_settings(services.settings)
+Form1::Form1(Services services)
+    : conversion(*this, services), m_services(services), m_settings(services.settings)
 {
     setWindowTitle(QStringLiteral("Kestrane"));
 
@@ -70,6 +71,7 @@ Form1::Form1(Services services) : m_services(services), m_settings(services.sett
     setTabOrder(Command1, Command3);
     setTabOrder(Command3, Command2);
 
+    connect(Command1, &QPushButton::clicked, this, [this] { handle([this] { Command1_Click(); }); });
     connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
     connect(Command3, &QPushButton::clicked, this, [this] { handle([this] { Command3_Click(); }); });
 }
@@ -115,6 +117,41 @@ PlacementTexts Form1::fieldTexts() const
 {
     return {Text1->text().toStdString(), Text2->text().toStdString(), Text3->text().toStdString(),
             Text4->text().toStdString()};
+}
+
+void Form1::Command1_Click()
+{
+    conversion.run();
+}
+
+std::string Form1::fieldText(PlacementField field)
+{
+    switch (field) {
+    case PlacementField::Width:
+        return Text1->text().toStdString();
+    case PlacementField::Height:
+        return Text2->text().toStdString();
+    case PlacementField::Left:
+        return Text3->text().toStdString();
+    case PlacementField::Top:
+        return Text4->text().toStdString();
+    }
+    return {};
+}
+
+std::string Form1::imageDirectory()
+{
+    return imagedir.toStdString();
+}
+
+void Form1::setImageDirectory(const std::string& directory)
+{
+    imagedir = QString::fromStdString(directory);
+}
+
+void Form1::showDirectoryChooser()
+{
+    showForm2();
 }
 
 void Form1::Command2_Click()

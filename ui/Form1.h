@@ -1,5 +1,6 @@
 #pragma once
 
+#include "conversion/ConversionRun.h"
 #include "platform/Services.h"
 #include "settings/PlacementSettings.h"
 
@@ -18,7 +19,7 @@ class HelpDialog;
 class SelectAllLineEdit;
 
 // The main window: four placement fields, the convert, About and Exit buttons.
-class Form1 : public QWidget
+class Form1 : public QWidget, private ConversionWindow
 {
     Q_OBJECT
 
@@ -37,6 +38,9 @@ public:
     // The chosen image directory; empty means none was chosen.
     QString imagedir;
 
+    // The convert button's run, which holds the last run's application and presentation.
+    ConversionRun conversion;
+
     SelectAllLineEdit* Text1;
     SelectAllLineEdit* Text2;
     SelectAllLineEdit* Text3;
@@ -47,11 +51,17 @@ public:
 
 private:
     void Form_Load();
+    void Command1_Click();
     void Command2_Click();
     void Command3_Click();
     void SaveAndExit();
 
     PlacementTexts fieldTexts() const;
+
+    std::string fieldText(PlacementField field) override;
+    std::string imageDirectory() override;
+    void setImageDirectory(const std::string& directory) override;
+    void showDirectoryChooser() override;
     // Every event handler runs through here, so a failure is reported and ends the program.
     void handle(const std::function<void()>& handler);
 

@@ -6,6 +6,7 @@
 #include "platform/QtShell.h"
 #include "ui/Form1.h"
 #include "ui/ProgramLifetime.h"
+#include "ui/ProgressWindow.h"
 
 #include <QApplication>
 
@@ -20,7 +21,8 @@ int main(int argc, char* argv[])
     kestrane::QtShell shell;
     kestrane::QtSaveFileDialog saveDialog;
     kestrane::EngineObjectFactory objects;
-    const kestrane::Services services{settings, messageBox, programEnd, shell, saveDialog, objects};
+    kestrane::ProgressWindow progress;
+    const kestrane::Services services{settings, messageBox, programEnd, shell, saveDialog, objects, progress};
 
     auto* form1 = new kestrane::Form1(services);
     // Closing the main window through its frame destroys it and saves nothing.

@@ -3,6 +3,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ObjectFactory.h"
 #include "platform/ProgramEnd.h"
+#include "platform/Progress.h"
 #include "platform/SaveFileDialog.h"
 #include "platform/Services.h"
 #include "platform/SettingsStore.h"
@@ -225,6 +226,19 @@ private:
     int m_applications = 0;
 };
 
+class RecordingProgress : public Progress
+{
+public:
+    void update(const std::string& text, std::uint64_t done, std::uint64_t total) override
+    {
+        updates.push_back(text + " " + std::to_string(done) + "/" + std::to_string(total));
+    }
+    void finish() override { ++finishes; }
+
+    std::vector<std::string> updates;
+    int finishes = 0;
+};
+
 // Every service recorded, for window tests.
 struct FakeServices
 {
@@ -234,8 +248,9 @@ struct FakeServices
     RecordingShell shell;
     RecordingSaveDialog saveDialog;
     RecordingObjectFactory objects;
+    RecordingProgress progress;
 
-    Services services() { return {settings, messageBox, programEnd, shell, saveDialog, objects}; }
+    Services services() { return {settings, messageBox, programEnd, shell, saveDialog, objects, progress}; }
 };
 
 } // namespace kestrane::testing

@@ -224,7 +224,7 @@ static int exitChild(int argc, char* argv[])
     IniSettingsStore settings(QString::fromLocal8Bit(argv[2]));
     FakeServices fakes;
     ProcessExit programEnd;
-    Form1 form({settings, fakes.messageBox, programEnd, fakes.shell, fakes.saveDialog, fakes.objects});
+    Form1 form({settings, fakes.messageBox, programEnd, fakes.shell, fakes.saveDialog, fakes.objects, fakes.progress});
     form.start();
     form.Text1->setText("640");
     QTest::mouseClick(form.Command2, Qt::LeftButton);

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Automation.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kestrane {
+
+class ObjectFactory;
+
+enum class PlacementField
+{
+    Width,
+    Height,
+    Left,
+    Top,
+};
+
+// The current text of a placement field, read at the moment it is asked for.
+using FieldReader = std::function<std::string(PlacementField)>;
+
+// Called after each picture is placed, with how many have been placed so far.
+using BuildProgress = std::function<void(std::uint64_t picturesAdded)>;
+
+// The path probed for image number n: the directory, a separator, "image", n, ".jpg". The
+// separator is written even after a root's own, which reaches the same file.
+std::string imagePath(const std::string& imagedir, std::uint64_t n);
+
+// Adds one blank slide per image1.jpg, image2.jpg, ... of imagedir, up to the first missing
+// number, each with its picture embedded at the fields' placement. Only the numbered names are
+// probed; the directory is never listed.
+void AddImages(ObjectFactory& objects, automation::Presentation& pres, const std::string& imagedir,
+               const FieldReader& fields, const BuildProgress& progress);
+
+} // namespace kestrane

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kestrane {
+
+// Where a long step tells how far it has come. The realisation decides whether the step has
+// taken long enough to be worth showing.
+class Progress
+{
+public:
+    virtual ~Progress() = default;
+    // total 0: the end is not known.
+    virtual void update(const std::string& text, std::uint64_t done, std::uint64_t total) = 0;
+    virtual void finish() = 0;
+};
+
+} // namespace kestrane
