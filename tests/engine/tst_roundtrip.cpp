@@ -26,6 +26,7 @@ struct Format
 
 const QList<Format> formats = {
     {QStringLiteral("pptx"), QStringLiteral(".pptx"), 12700, true},
+    {QStringLiteral("ppt"), QStringLiteral(".ppt"), 8, false},
 };
 
 struct Case
