@@ -18,6 +18,10 @@ namespace {
 // number of system calls low.
 constexpr std::size_t bufferSize = std::size_t(1) << 20;
 
+// Writeback is started every this many bytes, so the disk works while the rest is produced and
+// the final flush has little left to do.
+constexpr std::uint64_t writebackStep = std::uint64_t(64) << 20;
+
 // Leaves room in NAME_MAX for the dot, the separator and the random suffix.
 constexpr std::size_t maxTempStem = 200;
 
@@ -135,6 +139,11 @@ private:
     {
         writeOut(m_buffer.data(), m_buffer.size());
         m_buffer.clear();
+        if (m_offset >= m_writebackFrom + writebackStep) {
+            ::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(m_offset - m_writebackFrom),
+                              SYNC_FILE_RANGE_WRITE);
+            m_writebackFrom = m_offset;
+        }
     }
 
     void writeOut(const unsigned char* data, std::size_t size)
@@ -156,6 +165,7 @@ private:
     int m_fd = -1;
     bool m_committed = false;
     std::uint64_t m_offset = 0;
+    std::uint64_t m_writebackFrom = 0;
     std::vector<unsigned char> m_buffer;
 };
 
