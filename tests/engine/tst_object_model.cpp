@@ -290,6 +290,18 @@ private slots:
         QCOMPARE(names(save(*m_pres)), (QStringList{"image1.jpg", ""}));
     }
 
+    // A link to a regular file is followed; only what it leads to matters.
+    void linkToPicture()
+    {
+        const QString target = jpeg(QStringLiteral("real.jpg"), 5);
+        const QString link = path(QStringLiteral("image1.jpg"));
+        QCOMPARE(::symlink(target.toUtf8().constData(), link.toUtf8().constData()), 0);
+        addPicture(*m_pres->Slides().Add(1, automation::ppLayoutBlank), link);
+        const auto picture = save(*m_pres).at(0).pictures.at(0);
+        QCOMPARE(picture.description, QStringLiteral("image1.jpg"));
+        QCOMPARE(picture.image, minimalJpeg(5));
+    }
+
     // Root reads every file, so the check runs as nobody.
     void unreadablePicture()
     {
