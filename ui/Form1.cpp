@@ -3,6 +3,7 @@
 #include "platform/Drives.h"
 #include "platform/FatalError.h"
 #include "platform/ProgramEnd.h"
+#include "ui/Controls.h"
 #include "ui/DesignLayout.h"
 #include "ui/Form2.h"
 #include "ui/HelpDialog.h"
@@ -12,27 +13,6 @@
 #include <QPushButton>
 
 namespace kestrane {
-
-namespace {
-
-QLabel* makeLabel(QWidget* parent, const char* text)
-{
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setFocusPolicy(Qt::NoFocus);
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* text)
-{
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    // Neither Enter nor Escape presses a button of this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-} // namespace
 
 Form1::Form1(Services services)
     : conversion(*this, services), m_services(services), m_settings(services.settings)

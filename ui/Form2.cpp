@@ -3,6 +3,7 @@
 #include "platform/DirectoryList.h"
 #include "platform/DriveList.h"
 #include "platform/FatalError.h"
+#include "ui/Controls.h"
 #include "ui/DesignLayout.h"
 #include "ui/Form1.h"
 
@@ -12,19 +13,6 @@
 #include <QPushButton>
 
 namespace kestrane {
-
-namespace {
-
-QPushButton* makeButton(QWidget* parent, const char* text)
-{
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    // Neither Enter nor Escape presses a button of this window.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-} // namespace
 
 Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& drives)
     : m_form1(form1), m_services(services)

@@ -2,6 +2,7 @@
 
 #include "platform/FatalError.h"
 #include "platform/Shell.h"
+#include "ui/Controls.h"
 #include "ui/DesignLayout.h"
 
 #include <QLabel>
@@ -13,15 +14,6 @@ namespace {
 
 // Where the dialog's client area opens on the screen, in pixels (2760 and 3750 twips).
 constexpr QPoint fixedPosition(184, 250);
-
-QPushButton* makeButton(QWidget* parent, const char* text)
-{
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    // Neither Enter nor Escape presses a button of this dialog.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
 
 QFont titleFont()
 {

@@ -1,6 +1,7 @@
 #include "platform/IniSettingsStore.h"
 #include "platform/ProgramEnd.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/WindowChecks.h"
 #include "ui/Form1.h"
 #include "ui/SelectAllLineEdit.h"
 
@@ -10,7 +11,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -162,21 +162,7 @@ private slots:
         auto form = startedForm(fakes);
         const auto labels = form->findChildren<QLabel*>();
         QCOMPARE(labels.size(), 7);
-        for (const QLabel* label : labels) {
-            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
-                     qPrintable(label->text()));
-            QVERIFY2(label->fontMetrics().height() <= label->contentsRect().height(),
-                     qPrintable(label->text()));
-        }
-        for (const QPushButton* button : form->findChildren<QPushButton*>()) {
-            QStyleOptionButton option;
-            option.initFrom(button);
-            option.text = button->text();
-            const QRect contents =
-                button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= contents.width(),
-                     qPrintable(button->text()));
-        }
+        verifyCaptionsFit(*form);
         for (const QLineEdit* field : form->findChildren<QLineEdit*>())
             QVERIFY(field->height() >= field->minimumSizeHint().height());
     }
@@ -224,7 +210,8 @@ static int exitChild(int argc, char* argv[])
     IniSettingsStore settings(QString::fromLocal8Bit(argv[2]));
     FakeServices fakes;
     ProcessExit programEnd;
-    Form1 form({settings, fakes.messageBox, programEnd, fakes.shell, fakes.saveDialog, fakes.objects, fakes.progress});
+    Form1 form({settings, fakes.messageBox, programEnd, fakes.shell, fakes.saveDialog, fakes.objects,
+                fakes.progress});
     form.start();
     form.Text1->setText("640");
     QTest::mouseClick(form.Command2, Qt::LeftButton);

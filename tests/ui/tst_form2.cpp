@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/FatalError.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/WindowChecks.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
-#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -373,15 +373,7 @@ private slots:
             QCOMPARE(chooser.Command1->geometry().right(), list.right());
             QCOMPARE(chooser.Command1->y(), chooser.Command2->y());
             QVERIFY(chooser.Drive1->height() >= chooser.Drive1->minimumSizeHint().height());
-            for (const QPushButton* button : {chooser.Command1, chooser.Command2}) {
-                QStyleOptionButton option;
-                option.initFrom(button);
-                option.text = button->text();
-                const QRect contents =
-                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-                QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= contents.width(),
-                         qPrintable(button->text()));
-            }
+            verifyCaptionsFit(chooser);
             QCOMPARE(chooser.Command1->text(), QString("Select"));
             QCOMPARE(chooser.Command2->text(), QString("Cancel"));
 

@@ -1,4 +1,5 @@
 #include "tests/support/Fakes.h"
+#include "tests/support/WindowChecks.h"
 #include "ui/Form1.h"
 #include "ui/HelpDialog.h"
 #include "ui/ProgramLifetime.h"
@@ -79,9 +80,7 @@ private slots:
                                                 Qt::TextWordWrap | Qt::AlignHCenter, dialog->Label1->text());
         QCOMPARE(text.height(), 2 * metrics.lineSpacing() - metrics.leading());
         QVERIFY(text.height() <= dialog->Label1->height());
-        for (const QPushButton* button : {dialog->Command1, dialog->OKButton})
-            QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) < button->width(),
-                     qPrintable(button->text()));
+        verifyCaptionsFit(*dialog);
         // A fixed frame: no minimize, no maximize, not resizable.
         const Qt::WindowFlags flags = dialog->windowFlags();
         QVERIFY(!(flags & Qt::WindowMinimizeButtonHint) && !(flags & Qt::WindowMaximizeButtonHint));

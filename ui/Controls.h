@@ -1,0 +1,15 @@
+#pragma once
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace kestrane {
+
+// A plain caption: left-aligned from the top, no border, never takes the focus.
+QLabel* makeLabel(QWidget* parent, const char* text);
+
+// A push button that neither Enter nor Escape presses.
+QPushButton* makeButton(QWidget* parent, const char* text);
+
+} // namespace kestrane
