@@ -9,11 +9,13 @@
 #include "ui/ProgressWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/example.norvale.Kestrane.svg")));
 
     kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());
     kestrane::QtMessageBox messageBox;
