@@ -16,6 +16,8 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/example.norvale.Kestrane.svg")));
+    // Lets Wayland compositors match the windows to the launcher and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.norvale.Kestrane"));
 
     kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());
     kestrane::QtMessageBox messageBox;
