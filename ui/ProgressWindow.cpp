@@ -17,10 +17,12 @@ constexpr int barSteps = 1000;
 
 ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgressBar(this))
 {
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // It only reports: it takes neither the focus nor clicks, and has no close control.
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowDoesNotAcceptFocus);
     setWindowTitle(QStringLiteral("Kestrane"));
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setEnabled(false);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_bar->setTextVisible(false);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_text);
     layout->addWidget(m_bar);
