@@ -1,26 +1,32 @@
 #include "platform/presentation/AtomicSave.h"
 
 #include "platform/Error.h"
+#include "platform/presentation/Worker.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace kestrane::presentation {
 
 namespace {
 
 // Writers emit small pieces (a zip library writes 8 KiB at a time); gathering them keeps the
-// number of system calls low.
+// number of system calls and thread hand-overs low.
 constexpr std::size_t bufferSize = std::size_t(1) << 20;
+constexpr int bufferCount = 4;
 
 // Writeback is started every this many bytes, so the disk works while the rest is produced and
-// the final flush has little left to do.
-constexpr std::uint64_t writebackStep = std::uint64_t(64) << 20;
+// the final flush has little left to do. Starting it hands the pages to the disk there and then,
+// which holds up the writing thread; small steps keep each hold-up shorter than the buffers last.
+constexpr std::uint64_t writebackStep = std::uint64_t(16) << 20;
 
 // Leaves room in NAME_MAX for the dot, the separator and the random suffix.
 constexpr std::size_t maxTempStem = 200;
@@ -63,7 +69,11 @@ std::string randomSuffix()
     return suffix;
 }
 
-// The temporary file of one save: buffered writes, removed unless committed.
+// The temporary file of one save, removed unless committed. Bytes gather in a buffer; a full
+// buffer is written by a second thread while the writer fills the next one, so producing the
+// bytes and copying them into the file overlap. A seek back into the buffer being filled (a zip
+// writer rewriting a header it just wrote) changes the buffer in place. A failed write is
+// reported by a later call.
 class TempFileSink : public ByteSink
 {
 public:
@@ -77,11 +87,11 @@ public:
             if (m_fd < 0 && (errno != EEXIST || attempt == 100))
                 throw Error(ErrorCode::SaveFailed, targetPath, errno);
         }
-        m_buffer.reserve(bufferSize);
     }
 
     ~TempFileSink() override
     {
+        m_writer.waitAll();
         if (m_fd >= 0)
             ::close(m_fd);
         if (!m_committed)
@@ -93,80 +103,129 @@ public:
 
     void write(const void* data, std::size_t size) override
     {
+        checkWrites();
         const auto* bytes = static_cast<const unsigned char*>(data);
-        if (m_buffer.size() + size > bufferSize)
-            flush();
-        if (size >= bufferSize) {
-            writeOut(bytes, size);
-            return;
+        while (size > 0) {
+            if (m_cursor == bufferSize)
+                flush(m_offset + bufferSize);
+            Buffer& buffer = m_buffers[m_current];
+            const std::size_t n = std::min(size, bufferSize - m_cursor);
+            std::memcpy(buffer.bytes.get() + m_cursor, bytes, n);
+            m_cursor += n;
+            buffer.size = std::max(buffer.size, m_cursor);
+            bytes += n;
+            size -= n;
         }
-        m_buffer.insert(m_buffer.end(), bytes, bytes + size);
     }
 
     void seek(std::uint64_t position) override
     {
-        flush();
-        m_offset = position;
+        checkWrites();
+        if (position >= m_offset && position - m_offset <= m_buffers[m_current].size) {
+            m_cursor = std::size_t(position - m_offset);
+            return;
+        }
+        flush(position);
     }
 
-    std::uint64_t position() const override { return m_offset + m_buffer.size(); }
+    std::uint64_t position() const override { return m_offset + m_cursor; }
 
     void setMode(mode_t mode)
     {
         if (::fchmod(m_fd, mode) != 0)
-            fail();
+            fail(errno);
     }
 
     // Makes the content durable, then puts it in place in one step.
     void commit()
     {
-        flush();
+        flush(position());
+        m_writer.waitAll();
+        checkWrites();
         if (::fdatasync(m_fd) != 0)
-            fail();
+            fail(errno);
         const int fd = m_fd;
         m_fd = -1;
         if (::close(fd) != 0)
-            fail();
+            fail(errno);
         if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0)
-            fail();
+            fail(errno);
         m_committed = true;
     }
 
 private:
-    [[noreturn]] void fail() const { throw Error(ErrorCode::SaveFailed, m_targetPath, errno); }
-
-    void flush()
+    struct Buffer
     {
-        writeOut(m_buffer.data(), m_buffer.size());
-        m_buffer.clear();
-        if (m_offset >= m_writebackFrom + writebackStep) {
-            ::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(m_offset - m_writebackFrom),
-                              SYNC_FILE_RANGE_WRITE);
-            m_writebackFrom = m_offset;
-        }
+        std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(bufferSize);
+        std::size_t size = 0;
+        std::uint64_t ticket = 0;
+    };
+
+    [[noreturn]] void fail(int error) const { throw Error(ErrorCode::SaveFailed, m_targetPath, error); }
+
+    void checkWrites() const
+    {
+        if (const int error = m_writeError)
+            fail(error);
     }
 
-    void writeOut(const unsigned char* data, std::size_t size)
+    // Hands the buffer to the writing thread and goes on at `next` in the next buffer, once that
+    // one is written out. The thread writes in the order given, so a later write to the same place
+    // wins, as it would have without the thread.
+    void flush(std::uint64_t next)
     {
+        Buffer& full = m_buffers[m_current];
+        if (full.size > 0) {
+            const std::uint64_t offset = m_offset;
+            full.ticket = m_writer.post([this, &full, offset] {
+                if (m_writeError == 0)
+                    m_writeError = writeOut(full.bytes.get(), full.size, offset);
+                full.size = 0;
+            });
+            m_current = (m_current + 1) % bufferCount;
+            m_writer.wait(m_buffers[m_current].ticket);
+            checkWrites();
+        }
+        m_offset = next;
+        m_cursor = 0;
+    }
+
+    // Returns 0 or the errno of the failed write.
+    int writeOut(const unsigned char* data, std::size_t size, std::uint64_t offset)
+    {
+        const std::uint64_t end = offset + size;
         while (size > 0) {
-            const ssize_t done = ::pwrite(m_fd, data, size, off_t(m_offset));
+            const ssize_t done = ::pwrite(m_fd, data, size, off_t(offset));
             if (done < 0 && errno == EINTR)
                 continue;
             if (done < 0)
-                fail();
+                return errno;
             data += done;
             size -= std::size_t(done);
-            m_offset += std::uint64_t(done);
+            offset += std::uint64_t(done);
         }
+        if (end >= m_writebackFrom + writebackStep) {
+            ::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(end - m_writebackFrom),
+                              SYNC_FILE_RANGE_WRITE);
+            m_writebackFrom = end;
+        }
+        return 0;
     }
 
     std::string m_targetPath;
     std::string m_tempPath;
     int m_fd = -1;
     bool m_committed = false;
+    Buffer m_buffers[bufferCount];
+    int m_current = 0;
+    // The file offset of the current buffer's first byte, and where in it the next write goes.
     std::uint64_t m_offset = 0;
+    std::size_t m_cursor = 0;
+    // The errno of the first failed write; the writing thread sets it.
+    std::atomic<int> m_writeError = 0;
+    // Only the writing thread uses it.
     std::uint64_t m_writebackFrom = 0;
-    std::vector<unsigned char> m_buffer;
+    Worker m_writer;
 };
 
 } // namespace
