@@ -8,8 +8,45 @@
 #include <ctime>
 #include <vector>
 #include <zip.h>
+#include <zlib.h>
 
 namespace kestrane::presentation {
+
+// Deflates the package's text parts with one compression state. libzip would set up a new one
+// for every entry, and its fresh tables cost more than compressing the small parts themselves.
+class ZipDeflater
+{
+public:
+    ZipDeflater()
+    {
+        // Raw deflate data, as zip entries hold it.
+        if (deflateInit2(&m_stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
+            Z_OK)
+            throw Error(ErrorCode::SaveFailed, "cannot start compressing");
+    }
+    ~ZipDeflater() { deflateEnd(&m_stream); }
+    ZipDeflater(const ZipDeflater&) = delete;
+    ZipDeflater& operator=(const ZipDeflater&) = delete;
+
+    std::string deflate(const std::string& text)
+    {
+        std::string out(deflateBound(&m_stream, uLong(text.size())), '\0');
+        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+        m_stream.avail_in = uInt(text.size());
+        m_stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        m_stream.avail_out = uInt(out.size());
+        const int result = ::deflate(&m_stream, Z_FINISH);
+        const uLong produced = m_stream.total_out;
+        deflateReset(&m_stream);
+        if (result != Z_STREAM_END)
+            throw Error(ErrorCode::SaveFailed, "cannot compress a part");
+        out.resize(produced);
+        return out;
+    }
+
+private:
+    z_stream m_stream{};
+};
 
 namespace {
 
@@ -82,8 +119,7 @@ public:
             return guarded(self->m_failure, self->m_error, ZIP_ER_READ, [&] {
                 auto* stat = static_cast<zip_stat_t*>(data);
                 zip_stat_init(stat);
-                stat->size = self->size();
-                stat->valid = ZIP_STAT_SIZE;
+                self->describe(*stat);
                 return zip_int64_t(sizeof(zip_stat_t));
             });
         default:
@@ -94,7 +130,9 @@ public:
 protected:
     virtual zip_int64_t open() = 0;
     virtual void close() = 0;
+    // The number of bytes read() hands out.
     virtual std::uint64_t size() = 0;
+    virtual void describe(zip_stat_t& stat) = 0;
     virtual void read(std::uint64_t offset, void* data, std::size_t length) = 0;
 
 private:
@@ -103,13 +141,13 @@ private:
     std::uint64_t m_offset = 0;
 };
 
-// Renders its text when libzip first asks for it and drops it once copied, so one part at a time
-// is held.
+// Renders its text when libzip first asks for it and hands libzip the deflated bytes with their
+// CRC, so libzip copies them as they are. Drops them once copied, so one part at a time is held.
 class TextSource : public EntrySource
 {
 public:
-    TextSource(ZipPackage::Failure& failure, std::function<std::string()> render)
-        : EntrySource(failure), m_render(std::move(render))
+    TextSource(ZipPackage::Failure& failure, ZipDeflater& deflater, std::function<std::string()> render)
+        : EntrySource(failure), m_deflater(deflater), m_render(std::move(render))
     {
     }
 
@@ -119,54 +157,81 @@ protected:
         render();
         return 0;
     }
-    void close() override { std::string().swap(m_text); }
+    void close() override { std::string().swap(m_deflated); }
     std::uint64_t size() override
     {
         render();
-        return m_text.size();
+        return m_deflated.size();
+    }
+    void describe(zip_stat_t& stat) override
+    {
+        render();
+        stat.size = m_textSize;
+        stat.comp_size = m_deflated.size();
+        stat.comp_method = ZIP_CM_DEFLATE;
+        stat.crc = m_crc;
+        stat.valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
     }
     void read(std::uint64_t offset, void* data, std::size_t length) override
     {
-        m_text.copy(static_cast<char*>(data), length, std::size_t(offset));
+        m_deflated.copy(static_cast<char*>(data), length, std::size_t(offset));
     }
 
 private:
     void render()
     {
-        if (!m_rendered) {
-            m_text = m_render();
-            m_rendered = true;
-        }
+        if (m_rendered)
+            return;
+        const std::string text = m_render();
+        m_textSize = text.size();
+        m_crc = std::uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size()));
+        m_deflated = m_deflater.deflate(text);
+        m_rendered = true;
     }
 
+    ZipDeflater& m_deflater;
     std::function<std::string()> m_render;
-    std::string m_text;
+    std::string m_deflated;
+    std::uint64_t m_textSize = 0;
+    std::uint32_t m_crc = 0;
     bool m_rendered = false;
 };
 
 // libzip pulls entry data 8 KiB at a time; reading the picture a megabyte at a time keeps the
-// system calls (and the picture's change checks) few.
+// system calls (and the picture's change checks) few. libzip copies one entry at a time, so all
+// pictures share one chunk.
 class PictureSource : public EntrySource
 {
 public:
-    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture)
-        : EntrySource(failure), m_picture(std::move(picture))
+    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture, unsigned char* chunk)
+        : EntrySource(failure), m_picture(std::move(picture)), m_chunk(chunk)
     {
     }
 
+    static constexpr std::size_t chunkSize = std::size_t(1) << 20;
+
 protected:
-    zip_int64_t open() override { return 0; }
-    void close() override { std::vector<unsigned char>().swap(m_chunk); }
+    zip_int64_t open() override
+    {
+        m_chunkLength = 0;
+        return 0;
+    }
+    void close() override { m_chunkLength = 0; }
     std::uint64_t size() override { return m_picture->size(); }
+    void describe(zip_stat_t& stat) override
+    {
+        stat.size = m_picture->size();
+        stat.valid = ZIP_STAT_SIZE;
+    }
     void read(std::uint64_t offset, void* data, std::size_t length) override
     {
         auto* out = static_cast<unsigned char*>(data);
         while (length > 0) {
-            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.size())
+            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunkLength)
                 fill(offset);
             const std::size_t from = std::size_t(offset - m_chunkStart);
-            const std::size_t n = std::min(length, m_chunk.size() - from);
-            std::memcpy(out, m_chunk.data() + from, n);
+            const std::size_t n = std::min(length, m_chunkLength - from);
+            std::memcpy(out, m_chunk + from, n);
             out += n;
             offset += n;
             length -= n;
@@ -174,19 +239,18 @@ protected:
     }
 
 private:
-    static constexpr std::size_t chunkSize = std::size_t(1) << 20;
-
     void fill(std::uint64_t offset)
     {
         const std::uint64_t left = m_picture->size() - offset;
-        m_chunk.resize(std::size_t(std::min<std::uint64_t>(chunkSize, left)));
-        m_picture->read(offset, m_chunk.data(), m_chunk.size());
+        m_chunkLength = std::size_t(std::min<std::uint64_t>(chunkSize, left));
+        m_picture->read(offset, m_chunk, m_chunkLength);
         m_chunkStart = offset;
     }
 
     std::shared_ptr<const Picture> m_picture;
-    std::vector<unsigned char> m_chunk;
+    unsigned char* m_chunk;
     std::uint64_t m_chunkStart = 0;
+    std::size_t m_chunkLength = 0;
 };
 
 } // namespace
@@ -273,7 +337,8 @@ private:
     std::uint64_t m_end = 0;
 };
 
-ZipPackage::ZipPackage(ByteSink& sink) : m_output(std::make_unique<SinkSource>(sink, m_failure))
+ZipPackage::ZipPackage(ByteSink& sink)
+    : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>())
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -297,7 +362,7 @@ ZipPackage::~ZipPackage()
 
 void ZipPackage::addText(const std::string& name, std::function<std::string()> render)
 {
-    auto* state = new TextSource(m_failure, std::move(render));
+    auto* state = new TextSource(m_failure, *m_deflater, std::move(render));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;
@@ -308,7 +373,9 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
 
 void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
 {
-    auto* state = new PictureSource(m_failure, std::move(picture));
+    if (!m_pictureChunk)
+        m_pictureChunk = std::make_unique_for_overwrite<unsigned char[]>(PictureSource::chunkSize);
+    auto* state = new PictureSource(m_failure, std::move(picture), m_pictureChunk.get());
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;

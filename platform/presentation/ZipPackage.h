@@ -13,6 +13,8 @@ struct zip_source;
 
 namespace kestrane::presentation {
 
+class ZipDeflater;
+
 // A zip archive written through a ByteSink with libzip, in the order the entries were added.
 // Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
 // reaches them, pictures are read from their files as they are copied. Every entry gets the same
@@ -47,6 +49,8 @@ private:
     class SinkSource;
     Failure m_failure;
     std::unique_ptr<SinkSource> m_output;
+    std::unique_ptr<ZipDeflater> m_deflater;
+    std::unique_ptr<unsigned char[]> m_pictureChunk;
     struct zip* m_archive = nullptr;
 };
 
