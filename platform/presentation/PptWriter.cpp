@@ -120,16 +120,16 @@ void checkPptLimits(const Deck& deck)
 void writePpt(const Deck& deck, ByteSink& sink)
 {
     checkPptLimits(deck);
-    const PictureStore pictures(deck);
+    PictureStore pictures(deck);
+    CompoundFile file(sink, powerPointClassId);
+    // The pictures first: the document's picture entries carry the digests taken while copying.
+    if (!pictures.entries().empty())
+        file.addStream("Pictures", [&](StreamOutput& out) { pictures.writeBlips(out); });
     std::uint32_t userEditOffset = 0;
     const Bytes document = documentStream(deck, pictures, userEditOffset);
     const Bytes user = currentUser(userEditOffset);
-
-    CompoundFile file(sink, powerPointClassId);
     file.addStream("PowerPoint Document",
                    [&](StreamOutput& out) { out.write(document.data(), document.size()); });
-    if (!pictures.entries().empty())
-        file.addStream("Pictures", [&](StreamOutput& out) { pictures.writeBlips(out); });
     file.addStream("Current User", [&](StreamOutput& out) { out.write(user.data(), user.size()); });
     file.finish();
 }

@@ -1,9 +1,11 @@
 #include "platform/presentation/ppt/PictureStore.h"
 
+#include "platform/presentation/Worker.h"
 #include "platform/presentation/ppt/CompoundFile.h"
 
 #include <algorithm>
 #include <map>
+#include <nettle/md4.h>
 #include <tuple>
 
 namespace kestrane::presentation::ppt {
@@ -11,6 +13,8 @@ namespace kestrane::presentation::ppt {
 namespace {
 
 constexpr std::size_t copyChunk = 1 << 20;
+// Chunks read but not yet hashed; hashing is the slower side, so a few keep it busy.
+constexpr std::size_t hashAhead = 4;
 
 constexpr std::uint8_t blipTypeJpeg = 0x05;
 constexpr std::uint8_t blipTypePng = 0x06;
@@ -33,27 +37,44 @@ BlipKind blipKind(PictureFormat format)
 
 PictureStore::PictureStore(const Deck& deck)
 {
-    std::vector<std::uint8_t> buffer(copyChunk);
-    std::map<std::tuple<Md4Digest, std::uint64_t, PictureFormat>, std::uint32_t> byContent;
-    std::uint64_t offset = 0;
+    std::vector<const Picture*> distinct;
+    std::map<std::pair<std::uint64_t, PictureFormat>, std::uint32_t> sameSize;
     for (const SlideContent& slide : deck.slides) {
         for (const PlacedPicture& placed : slide.pictures) {
-            const Picture& picture = *placed.picture;
-            if (auto known = m_index.find(&picture); known != m_index.end()) {
-                ++m_entries[known->second - 1].uses;
+            if (m_index.emplace(placed.picture.get(), 0).second) {
+                distinct.push_back(placed.picture.get());
+                ++sameSize[{placed.picture->size(), placed.picture->format()}];
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> buffer;
+    std::map<std::tuple<Md4Digest, std::uint64_t, PictureFormat>, std::uint32_t> byContent;
+    std::uint64_t offset = 0;
+    for (const Picture* picture : distinct) {
+        const std::uint64_t size = picture->size();
+        const bool mayHaveCopies = sameSize[{size, picture->format()}] > 1;
+        Md4Digest digest{};
+        if (mayHaveCopies) {
+            buffer.resize(copyChunk);
+            digest = md4(*picture, buffer);
+            const auto known = byContent.find({digest, size, picture->format()});
+            if (known != byContent.end()) {
+                m_index[picture] = known->second;
                 continue;
             }
-            const std::uint64_t size = picture.size();
-            const Md4Digest digest = md4(picture, buffer);
-            auto [slot, added] = byContent.try_emplace({digest, size, picture.format()},
-                                                       static_cast<std::uint32_t>(m_entries.size() + 1));
-            if (added) {
-                m_entries.push_back({&picture, size, digest, 0, static_cast<std::uint32_t>(offset)});
-                offset += size + blipOverhead;
-            }
-            ++m_entries[slot->second - 1].uses;
-            m_index.emplace(&picture, slot->second);
         }
+        const auto number = static_cast<std::uint32_t>(m_entries.size() + 1);
+        if (mayHaveCopies)
+            byContent.emplace(std::tuple{digest, size, picture->format()}, number);
+        m_entries.push_back({picture, size, digest, 0, static_cast<std::uint32_t>(offset)});
+        m_digestPending.push_back(!mayHaveCopies);
+        m_index[picture] = number;
+        offset += size + blipOverhead;
+    }
+    for (const SlideContent& slide : deck.slides) {
+        for (const PlacedPicture& placed : slide.pictures)
+            ++m_entries[m_index[placed.picture.get()] - 1].uses;
     }
 }
 
@@ -93,19 +114,50 @@ Bytes PictureStore::entryContainer() const
     return container(BStoreContainer, static_cast<std::uint16_t>(m_entries.size()), children);
 }
 
-void PictureStore::writeBlips(StreamOutput& out) const
+void PictureStore::writeBlips(StreamOutput& out)
 {
-    std::vector<std::uint8_t> buffer(copyChunk);
-    for (const StoredPicture& picture : m_entries) {
+    // Each chunk is read once: the digest thread hashes it while this thread writes it out.
+    // Declared before the worker, so they outlive the jobs that use them.
+    std::vector<md4_ctx> digests(m_entries.size());
+    struct Chunk
+    {
+        std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(copyChunk);
+        std::uint64_t ticket = 0;
+    };
+    std::vector<Chunk> chunks(hashAhead);
+    std::size_t next = 0;
+    Worker hasher;
+
+    for (std::size_t e = 0; e < m_entries.size(); ++e) {
+        const StoredPicture& picture = m_entries[e];
         const Bytes header = blipHeader(picture);
         out.write(header.data(), header.size());
+        md4_ctx* digest = m_digestPending[e] ? &digests[e] : nullptr;
+        if (digest)
+            md4_init(digest);
         for (std::uint64_t offset = 0; offset < picture.size;) {
-            const std::size_t chunk =
-                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), picture.size - offset));
-            picture.picture->read(offset, buffer.data(), chunk);
-            out.write(buffer.data(), chunk);
-            offset += chunk;
+            Chunk& chunk = chunks[next];
+            next = (next + 1) % chunks.size();
+            hasher.wait(chunk.ticket);
+            const std::size_t length =
+                static_cast<std::size_t>(std::min<std::uint64_t>(copyChunk, picture.size - offset));
+            picture.picture->read(offset, chunk.bytes.data(), length);
+            if (digest)
+                chunk.ticket =
+                    hasher.post([digest, &chunk, length] { md4_update(digest, length, chunk.bytes.data()); });
+            out.write(chunk.bytes.data(), length);
+            offset += length;
         }
+    }
+
+    hasher.waitAll();
+    for (std::size_t e = 0; e < m_entries.size(); ++e) {
+        if (!m_digestPending[e])
+            continue;
+        StoredPicture& picture = m_entries[e];
+        md4_digest(&digests[e], picture.digest.size(), picture.digest.data());
+        out.rewrite(picture.offset + recordHeaderSize, picture.digest.data(), picture.digest.size());
+        m_digestPending[e] = false;
     }
 }
 

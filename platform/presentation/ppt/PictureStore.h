@@ -36,8 +36,11 @@ struct StoredPicture
 };
 
 // The deck's distinct pictures in order of first use. Pictures with the same bytes are stored once
-// and shared by every frame that shows them; the digests are computed up front because the entries
-// in the document and the BLIP headers both need them before any picture byte is written.
+// and shared by every frame that shows them. Only pictures of the same size can have the same
+// bytes, so only those are digested up front, to find the copies; every other digest is taken
+// while the picture is copied into the "Pictures" stream, on a second thread, and written into
+// its BLIP header afterwards. The entries in the document need the digests, so that stream is
+// written after the pictures.
 class PictureStore
 {
 public:
@@ -48,11 +51,15 @@ public:
     std::uint32_t pictureIndex(const Picture& picture) const { return m_index.at(&picture); }
 
     // The container of picture entries for the drawing group; empty when the deck has no pictures.
+    // Complete only once writeBlips() has run.
     Bytes entryContainer() const;
-    void writeBlips(StreamOutput& out) const;
+    // Writes the "Pictures" stream and completes the digests.
+    void writeBlips(StreamOutput& out);
 
 private:
     std::vector<StoredPicture> m_entries;
+    // Whether an entry's digest is still to be taken while it is copied.
+    std::vector<bool> m_digestPending;
     std::unordered_map<const Picture*, std::uint32_t> m_index;
 };
 
