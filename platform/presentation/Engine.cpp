@@ -16,10 +16,12 @@ namespace {
 
 using automation::MsoTriState;
 
-// Whether the application has quit; every object checks it before acting.
+// Whether the application has quit, which every object checks before acting, and where saves
+// report their progress.
 struct Session
 {
     bool quit = false;
+    SaveProgress saveProgress;
 
     void check() const
     {
@@ -132,7 +134,7 @@ public:
     void SaveAs(const std::string& fileName) override
     {
         m_state->session->check();
-        saveDeck(m_state->deck, fileName);
+        saveDeck(m_state->deck, fileName, m_state->session->saveProgress);
     }
 
 private:
@@ -171,6 +173,8 @@ private:
 class EngineApplication : public automation::Application
 {
 public:
+    explicit EngineApplication(SaveProgress progress) { m_session->saveProgress = std::move(progress); }
+
     automation::Presentations& Presentations() override { return m_presentations; }
 
     void Quit() override
@@ -197,10 +201,10 @@ void raiseOpenFileLimit()
 
 } // namespace
 
-std::shared_ptr<automation::Application> startApplication()
+std::shared_ptr<automation::Application> startApplication(SaveProgress progress)
 {
     raiseOpenFileLimit();
-    return std::make_shared<EngineApplication>();
+    return std::make_shared<EngineApplication>(std::move(progress));
 }
 
 } // namespace kestrane::presentation

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Automation.h"
+#include "platform/presentation/SaveProgress.h"
 
 #include <memory>
 
@@ -12,12 +13,14 @@
 // (FilePicture.h, which checks its content with ImageHeader.h) and places it on the slide.
 // Presentation::SaveAs hands the deck to SaveDeck.h, which picks the writer by the file name
 // (PptxWriter.h with PptxParts.h and ZipPackage.h, or PptWriter.h) and runs it through the
-// atomic save (AtomicSave.h), whose temporary file is the writers' ByteSink.
+// atomic save (AtomicSave.h), whose temporary file is the writers' ByteSink; SaveDeck.h counts
+// the bytes going into it for the save's progress report.
 // Application::Quit drops every deck, which closes every picture file.
 namespace kestrane::presentation {
 
 // A new application object. Presentations keep their pictures' files open until they are saved
-// and quit, so this raises the process's open-file limit as far as it may go.
-std::shared_ptr<automation::Application> startApplication();
+// and quit, so this raises the process's open-file limit as far as it may go. Every SaveAs tells
+// `progress` how far it has come.
+std::shared_ptr<automation::Application> startApplication(SaveProgress progress = {});
 
 } // namespace kestrane::presentation
