@@ -24,8 +24,8 @@ int main(int argc, char* argv[])
     kestrane::ProcessExit programEnd;
     kestrane::QtShell shell;
     kestrane::QtSaveFileDialog saveDialog;
-    kestrane::EngineObjectFactory objects;
     kestrane::ProgressWindow progress;
+    kestrane::EngineObjectFactory objects(progress);
     const kestrane::Services services{settings, messageBox, programEnd, shell, saveDialog, objects, progress};
 
     auto* form1 = new kestrane::Form1(services);

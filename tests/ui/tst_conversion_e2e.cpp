@@ -61,7 +61,7 @@ void chooseDirectory(const QString& directory)
 struct RealEngine
 {
     FakeServices fakes;
-    EngineObjectFactory engine;
+    EngineObjectFactory engine{fakes.progress};
     Services services()
     {
         return {fakes.settings,   fakes.messageBox, fakes.programEnd, fakes.shell,
