@@ -12,14 +12,13 @@ namespace {
 
 // Reads "[section]" headers and "key=value" lines. The value is everything after the first '='
 // up to the end of the line, blanks included; lines of any other shape are passed over, so a
-// file edited into any bytes still loads.
+// file edited into any bytes still loads. A line ends at LF, CR LF or a lone CR: a value read
+// never holds a line break, so it can always be written back.
 bool readRawIni(QIODevice& device, QSettings::SettingsMap& map)
 {
     QString section;
-    const QList<QByteArray> lines = device.readAll().split('\n');
-    for (QByteArray line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
+    const QList<QByteArray> lines = device.readAll().replace('\r', '\n').split('\n');
+    for (const QByteArray& line : lines) {
         const QByteArray trimmed = line.trimmed();
         if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
             section = QString::fromUtf8(trimmed.mid(1, trimmed.size() - 2)).trimmed();

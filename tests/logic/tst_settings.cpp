@@ -181,6 +181,42 @@ private slots:
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultY", -60), std::string("-60"));
     }
 
+    void loadEndsLinesAtEveryLineBreak_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("loaded");
+
+        // found by fuzzing: a lone CR inside a value could not be written back, stopping every start
+        QTest::newRow("lone CR inside a value") << QByteArray("[Settings]\nDefaultWidth=\"7\"\raba\n")
+                                                << QStringList{"\"7\"", "792", "55", "-60"};
+        QTest::newRow("CR at the end of the file")
+            << QByteArray("[Settings]\nDefaultX=12\r") << QStringList{"612", "792", "12", "-60"};
+        QTest::newRow("CR CR LF") << QByteArray("[Settings]\r\nDefaultX=12\r\r\n")
+                                  << QStringList{"612", "792", "12", "-60"};
+        QTest::newRow("CR line ends only") << QByteArray("[Settings]\rDefaultHeight=5\rDefaultY=2.5\r")
+                                           << QStringList{"612", "5", "55", "2"};
+        QTest::newRow("CR LF line ends") << QByteArray("[Settings]\r\nDefaultHeight=5\r\nDefaultY=2.5\r\n")
+                                         << QStringList{"612", "5", "55", "2"};
+    }
+
+    // The load at start-up writes each value back, so the values it reads never hold a line break.
+    void loadEndsLinesAtEveryLineBreak()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, loaded);
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkpath("Kestrane"));
+        QFile ini(folder.filePath("Kestrane/Kestrane.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(file);
+        ini.close();
+        IniSettingsStore store(folder.path());
+        const PlacementTexts expected{loaded[0].toStdString(), loaded[1].toStdString(),
+                                      loaded[2].toStdString(), loaded[3].toStdString()};
+        QCOMPARE(PlacementSettings(store).load(), expected);
+        QCOMPARE(PlacementSettings(store).load(), expected);
+    }
+
     void iniStoreRefusesWhatItCannotKeep()
     {
         QTemporaryDir folder;
