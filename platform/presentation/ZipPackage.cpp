@@ -1,6 +1,7 @@
 #include "platform/presentation/ZipPackage.h"
 
 #include "platform/Error.h"
+#include "platform/presentation/ReadAhead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -197,41 +198,42 @@ private:
     bool m_rendered = false;
 };
 
-// libzip pulls entry data 8 KiB at a time; reading the picture a megabyte at a time keeps the
-// system calls (and the picture's change checks) few. libzip copies one entry at a time, so all
-// pictures share one chunk.
+// libzip pulls entry data 8 KiB at a time; the picture comes a megabyte at a time from the
+// read-ahead, which keeps the system calls (and the picture's change checks) few and off this
+// thread.
 class PictureSource : public EntrySource
 {
 public:
-    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture, unsigned char* chunk)
-        : EntrySource(failure), m_picture(std::move(picture)), m_chunk(chunk)
+    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture, ReadAhead& readAhead)
+        : EntrySource(failure), m_size(picture->size()), m_readAhead(readAhead),
+          m_number(readAhead.add(std::move(picture)))
     {
     }
-
-    static constexpr std::size_t chunkSize = std::size_t(1) << 20;
 
 protected:
     zip_int64_t open() override
     {
-        m_chunkLength = 0;
+        m_chunk = {};
         return 0;
     }
-    void close() override { m_chunkLength = 0; }
-    std::uint64_t size() override { return m_picture->size(); }
+    void close() override { m_chunk = {}; }
+    std::uint64_t size() override { return m_size; }
     void describe(zip_stat_t& stat) override
     {
-        stat.size = m_picture->size();
+        stat.size = m_size;
         stat.valid = ZIP_STAT_SIZE;
     }
     void read(std::uint64_t offset, void* data, std::size_t length) override
     {
         auto* out = static_cast<unsigned char*>(data);
         while (length > 0) {
-            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunkLength)
-                fill(offset);
+            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.length) {
+                m_chunk = m_readAhead.chunk(m_number, offset);
+                m_chunkStart = offset;
+            }
             const std::size_t from = std::size_t(offset - m_chunkStart);
-            const std::size_t n = std::min(length, m_chunkLength - from);
-            std::memcpy(out, m_chunk + from, n);
+            const std::size_t n = std::min(length, m_chunk.length - from);
+            std::memcpy(out, m_chunk.bytes + from, n);
             out += n;
             offset += n;
             length -= n;
@@ -239,18 +241,11 @@ protected:
     }
 
 private:
-    void fill(std::uint64_t offset)
-    {
-        const std::uint64_t left = m_picture->size() - offset;
-        m_chunkLength = std::size_t(std::min<std::uint64_t>(chunkSize, left));
-        m_picture->read(offset, m_chunk, m_chunkLength);
-        m_chunkStart = offset;
-    }
-
-    std::shared_ptr<const Picture> m_picture;
-    unsigned char* m_chunk;
+    std::uint64_t m_size;
+    ReadAhead& m_readAhead;
+    std::size_t m_number;
+    ReadAhead::Chunk m_chunk{};
     std::uint64_t m_chunkStart = 0;
-    std::size_t m_chunkLength = 0;
 };
 
 } // namespace
@@ -338,7 +333,8 @@ private:
 };
 
 ZipPackage::ZipPackage(ByteSink& sink)
-    : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>())
+    : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>()),
+      m_readAhead(std::make_unique<ReadAhead>())
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -373,9 +369,7 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
 
 void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
 {
-    if (!m_pictureChunk)
-        m_pictureChunk = std::make_unique_for_overwrite<unsigned char[]>(PictureSource::chunkSize);
-    auto* state = new PictureSource(m_failure, std::move(picture), m_pictureChunk.get());
+    auto* state = new PictureSource(m_failure, std::move(picture), *m_readAhead);
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;

@@ -13,13 +13,14 @@ struct zip_source;
 
 namespace kestrane::presentation {
 
+class ReadAhead;
 class ZipDeflater;
 
 // A zip archive written through a ByteSink with libzip, in the order the entries were added.
 // Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
-// reaches them, pictures are read from their files as they are copied. Every entry gets the same
-// fixed timestamp, so the same entries give the same bytes. Zip64 records appear only where sizes,
-// offsets or the number of entries need them.
+// reaches them, pictures are read from their files as they are copied, a few megabytes ahead. Every entry
+// gets the same fixed timestamp, so the same entries give the same bytes. Zip64 records appear only where
+// sizes, offsets or the number of entries need them.
 class ZipPackage
 {
 public:
@@ -50,7 +51,7 @@ private:
     Failure m_failure;
     std::unique_ptr<SinkSource> m_output;
     std::unique_ptr<ZipDeflater> m_deflater;
-    std::unique_ptr<unsigned char[]> m_pictureChunk;
+    std::unique_ptr<ReadAhead> m_readAhead;
     struct zip* m_archive = nullptr;
 };
 
