@@ -60,6 +60,7 @@ private slots:
     void blipHeaderAndEntry_data();
     void blipHeaderAndEntry();
     void identicalPicturesAreStoredOnce();
+    void onlyPossibleCopiesAreDigestedFirst();
     void containerLengthIsSumOfChildren();
     void currentUserPointsAtTheEdit();
 };
@@ -305,6 +306,34 @@ void TestPptRecords::identicalPicturesAreStoredOnce()
     QCOMPARE(store.pictureIndex(*b), 2u);
     const Bytes container = store.entryContainer();
     QCOMPARE(hexOf(Bytes(container.begin(), container.begin() + 8)), QByteArray("2f 00 01 f0 58 00 00 00"));
+}
+
+// Pictures of one size whose last bytes differ cannot be copies: they are read only while they
+// are copied, where their digests are taken. The others are digested up front to find copies.
+void TestPptRecords::onlyPossibleCopiesAreDigestedFirst()
+{
+    const std::vector<std::uint8_t> bytes = noiseJpeg(10000, 3)->bytes();
+    std::vector<std::uint8_t> otherStart = bytes;
+    otherStart[100] ^= 1;
+    std::vector<std::uint8_t> otherEnd = bytes;
+    otherEnd.back() ^= 1;
+    const auto original = std::make_shared<BytesPicture>("a.jpg", PictureFormat::Jpeg, bytes);
+    const auto copy = std::make_shared<BytesPicture>("b.jpg", PictureFormat::Jpeg, bytes);
+    const auto nearCopy = std::make_shared<BytesPicture>("c.jpg", PictureFormat::Jpeg, otherStart);
+    // Its end is all that may be read before it is copied.
+    const auto different = std::make_shared<BytesPicture>("d.jpg", PictureFormat::Jpeg, otherEnd, 1);
+    Deck deck;
+    for (const auto& picture :
+         std::vector<std::shared_ptr<const Picture>>{original, copy, nearCopy, different})
+        deck.slides.push_back({{{picture, {}}}});
+    const PictureStore store(deck);
+    QCOMPARE(store.entries().size(), std::size_t(3));
+    QCOMPARE(store.pictureIndex(*copy), 1u);
+    QCOMPARE(store.entries()[0].uses, 2u);
+    QCOMPARE(hexOf(store.entries()[0].digest), hexOf(md4(bytes.data(), bytes.size())));
+    QCOMPARE(hexOf(store.entries()[1].digest), hexOf(md4(otherStart.data(), otherStart.size())));
+    QCOMPARE(store.entries()[2].picture, different.get());
+    QCOMPARE(hexOf(store.entries()[2].digest), hexOf(Md4Digest{}));
 }
 
 void TestPptRecords::containerLengthIsSumOfChildren()

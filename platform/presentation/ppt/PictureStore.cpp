@@ -4,21 +4,38 @@
 #include "platform/presentation/ppt/CompoundFile.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <nettle/md4.h>
 #include <tuple>
+#include <zlib.h>
 
 namespace kestrane::presentation::ppt {
 
 namespace {
 
 constexpr std::size_t copyChunk = 1 << 20;
-// Chunks read but not yet hashed; hashing is the slower side, so a few keep it busy.
-constexpr std::size_t hashAhead = 4;
+// Chunks read but not yet hashed; hashing is the slower side, so a few keep both threads busy.
+constexpr std::size_t hashAhead = 6;
 
 constexpr std::uint8_t blipTypeJpeg = 0x05;
 constexpr std::uint8_t blipTypePng = 0x06;
 constexpr std::uint8_t blipTypeCmykJpeg = 0x12;
+
+// Size, format and a checksum of the last bytes: pictures that differ in any of them differ.
+using Tail = std::tuple<std::uint64_t, PictureFormat, std::uint32_t>;
+
+// The end of a picture is the end of its compressed image data, which differs between any two
+// different pictures.
+constexpr std::size_t tailSize = 4096;
+
+Tail tailOf(const Picture& picture, std::vector<std::uint8_t>& buffer)
+{
+    const std::uint64_t size = picture.size();
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(tailSize, size));
+    picture.read(size - length, buffer.data(), length);
+    return {size, picture.format(), std::uint32_t(crc32_z(0, buffer.data(), length))};
+}
 
 } // namespace
 
@@ -47,13 +64,22 @@ PictureStore::PictureStore(const Deck& deck)
             }
         }
     }
+    // Of the pictures that share their size, those whose last bytes differ cannot be copies of one
+    // another either; the others are digested now to find out.
+    std::vector<std::uint8_t> buffer(tailSize);
+    std::map<const Picture*, Tail> tails;
+    std::map<Tail, std::uint32_t> sameTail;
+    for (const Picture* picture : distinct) {
+        if (sameSize[{picture->size(), picture->format()}] > 1)
+            ++sameTail[tails[picture] = tailOf(*picture, buffer)];
+    }
 
-    std::vector<std::uint8_t> buffer;
     std::map<std::tuple<Md4Digest, std::uint64_t, PictureFormat>, std::uint32_t> byContent;
     std::uint64_t offset = 0;
     for (const Picture* picture : distinct) {
         const std::uint64_t size = picture->size();
-        const bool mayHaveCopies = sameSize[{size, picture->format()}] > 1;
+        const auto tail = tails.find(picture);
+        const bool mayHaveCopies = tail != tails.end() && sameTail[tail->second] > 1;
         Md4Digest digest{};
         if (mayHaveCopies) {
             buffer.resize(copyChunk);
@@ -116,17 +142,19 @@ Bytes PictureStore::entryContainer() const
 
 void PictureStore::writeBlips(StreamOutput& out)
 {
-    // Each chunk is read once: the digest thread hashes it while this thread writes it out.
-    // Declared before the worker, so they outlive the jobs that use them.
+    // Each chunk is read once: a digest thread hashes it while this thread writes it out. Hashing
+    // is slower than copying, so two threads share it, a picture each in turn.
+    // Declared before the threads, so they outlive the jobs that use them.
     std::vector<md4_ctx> digests(m_entries.size());
     struct Chunk
     {
         std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(copyChunk);
+        Worker* hasher = nullptr;
         std::uint64_t ticket = 0;
     };
     std::vector<Chunk> chunks(hashAhead);
     std::size_t next = 0;
-    Worker hasher;
+    std::array<Worker, 2> hashers;
 
     for (std::size_t e = 0; e < m_entries.size(); ++e) {
         const StoredPicture& picture = m_entries[e];
@@ -135,22 +163,28 @@ void PictureStore::writeBlips(StreamOutput& out)
         md4_ctx* digest = m_digestPending[e] ? &digests[e] : nullptr;
         if (digest)
             md4_init(digest);
+        Worker& hasher = hashers[e % hashers.size()];
         for (std::uint64_t offset = 0; offset < picture.size;) {
             Chunk& chunk = chunks[next];
             next = (next + 1) % chunks.size();
-            hasher.wait(chunk.ticket);
+            if (chunk.hasher)
+                chunk.hasher->wait(chunk.ticket);
+            chunk.hasher = nullptr;
             const std::size_t length =
                 static_cast<std::size_t>(std::min<std::uint64_t>(copyChunk, picture.size - offset));
             picture.picture->read(offset, chunk.bytes.data(), length);
-            if (digest)
+            if (digest) {
+                chunk.hasher = &hasher;
                 chunk.ticket =
                     hasher.post([digest, &chunk, length] { md4_update(digest, length, chunk.bytes.data()); });
+            }
             out.write(chunk.bytes.data(), length);
             offset += length;
         }
     }
 
-    hasher.waitAll();
+    for (Worker& hasher : hashers)
+        hasher.waitAll();
     for (std::size_t e = 0; e < m_entries.size(); ++e) {
         if (!m_digestPending[e])
             continue;
