@@ -445,10 +445,14 @@ private slots:
         std::optional<SmallFileSystem> smallFileSystem;
         if (fault == Fault::FileSystemFull) {
             smallFileSystem.emplace(m_out);
-            if (smallFileSystem->error != 0)
-                QSKIP(qPrintable(QStringLiteral("no tmpfs can be mounted here (%1); the seccomp rows answer "
-                                                "ENOSPC instead")
-                                     .arg(QString::fromUtf8(std::strerror(smallFileSystem->error)))));
+            if (smallFileSystem->error != 0) {
+                const QString why = QStringLiteral("no tmpfs can be mounted here (%1)")
+                                        .arg(QString::fromUtf8(std::strerror(smallFileSystem->error)));
+                // CI runs as root and must try the real thing; a developer's own account may not.
+                if (qEnvironmentVariableIsSet("CI"))
+                    QFAIL(qPrintable(why));
+                QSKIP(qPrintable(why + QStringLiteral("; the seccomp rows answer ENOSPC instead")));
+            }
         }
         writeFileBytes(path, oldContent);
         QStringList expectedEntries = everythingUnder(m_dir->path());
