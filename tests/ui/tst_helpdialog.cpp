@@ -7,11 +7,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
+#include <cstdlib>
+#include <memory>
+#include <type_traits>
+#include <xcb/xcb.h>
 
 using namespace kestrane;
 using namespace kestrane::testing;
@@ -32,6 +39,39 @@ HelpDialog* pressAbout(Form1& form)
     QTest::mouseClick(form.Command3, Qt::LeftButton);
     const auto dialogs = helpDialogs();
     return dialogs.size() == 1 ? dialogs.front() : nullptr;
+}
+
+// The names of the types in the window's _NET_WM_WINDOW_TYPE, as the window manager reads them
+// from the X server.
+QStringList x11WindowTypes(const QWidget& window)
+{
+    xcb_connection_t* connection = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const auto reply = [](auto* pointer) {
+        return std::unique_ptr<std::remove_pointer_t<decltype(pointer)>, decltype(&std::free)>(pointer,
+                                                                                               &std::free);
+    };
+    const QByteArray name("_NET_WM_WINDOW_TYPE");
+    const auto property = reply(xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, true, name.size(), name.data()), nullptr));
+    if (!property)
+        return {};
+    const auto value =
+        reply(xcb_get_property_reply(connection,
+                                     xcb_get_property(connection, false, xcb_window_t(window.winId()),
+                                                      property->atom, XCB_ATOM_ATOM, 0, 32),
+                                     nullptr));
+    if (!value)
+        return {};
+    QStringList types;
+    const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(value.get()));
+    for (int i = 0; i < xcb_get_property_value_length(value.get()) / int(sizeof(xcb_atom_t)); ++i) {
+        const auto atomName =
+            reply(xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, atoms[i]), nullptr));
+        if (atomName)
+            types.append(QString::fromLatin1(xcb_get_atom_name_name(atomName.get()),
+                                             xcb_get_atom_name_name_length(atomName.get())));
+    }
+    return types;
 }
 
 // A main window that is destroyed when closed through its frame, as in the program.
@@ -90,6 +130,39 @@ private slots:
 
         QDir().mkpath(KESTRANE_SCREENSHOTS);
         QVERIFY(dialog->grab().save(KESTRANE_SCREENSHOTS "/HelpDialog.png"));
+    }
+
+    void isAToolWindowOffTheTaskbar()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        QCOMPARE(dialog->windowType(), Qt::Tool);
+        QCOMPARE(dialog->windowHandle()->type(), Qt::Tool);
+        // On X11 the window manager takes the first type listed; taskbars leave utility windows out.
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            QCOMPARE(x11WindowTypes(*dialog).value(0), QString("_NET_WM_WINDOW_TYPE_UTILITY"));
+    }
+
+    void theTitleIsInItsOwnFaceAndTheButtonsInTheDefaultOne()
+    {
+        FakeServices fakes;
+        Form1* form = startedForm(fakes);
+        HelpDialog* dialog = pressAbout(*form);
+        QVERIFY(dialog);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const QFont title = dialog->Label1->font();
+        QCOMPARE(title.family(), QString("MS Sans Serif"));
+        // Where that face is missing, the closest sans-serif face draws the title.
+        const QString drawnIn = QFontDatabase::hasFamily(title.family())
+                                    ? title.family()
+                                    : QFontInfo(QFont(QStringLiteral("sans-serif"))).family();
+        QCOMPARE(dialog->Label1->fontInfo().family(), drawnIn);
+        QVERIFY(dialog->Label1->fontInfo().bold() && dialog->Label1->fontInfo().italic());
+        for (const QPushButton* button : {dialog->Command1, dialog->OKButton})
+            QCOMPARE(button->font(), QApplication::font(button));
     }
 
     void opensWithTheFocusOnOkAndTabsToTheLink()
