@@ -4,20 +4,17 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtSaveFileDialog.h"
 #include "platform/QtShell.h"
+#include "ui/DesktopIdentity.h"
 #include "ui/Form1.h"
 #include "ui/ProgramLifetime.h"
 #include "ui/ProgressWindow.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestrane"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/example.norvale.Kestrane.svg")));
-    // Lets Wayland compositors match the windows to the launcher and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("example.norvale.Kestrane"));
+    kestrane::setDesktopIdentity();
 
     kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());
     kestrane::QtMessageBox messageBox;

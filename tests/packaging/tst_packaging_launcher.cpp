@@ -1,12 +1,17 @@
 #include "tests/support/Fakes.h"
+#include "ui/DesktopIdentity.h"
 #include "ui/Form1.h"
+#include "ui/HelpDialog.h"
+#include "ui/ProgressWindow.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLabel>
 #include <QTest>
 #include <algorithm>
+#include <initializer_list>
 
 using namespace kestrane;
 using namespace kestrane::testing;
@@ -75,6 +80,27 @@ private slots:
             // The slide's frame crosses the middle row: an icon that failed to load stays transparent.
             QVERIFY2(qAlpha(image.pixel(size * 12 / 128, size / 2)) > 0, qPrintable(QString::number(size)));
         }
+    }
+
+    void theProgramsWindowsShowTheIconAndBelongToTheLauncher()
+    {
+        setDesktopIdentity();
+        FakeServices fakes;
+        Form1 form(fakes.services());
+        HelpDialog about(fakes.services());
+        ProgressWindow progress;
+        const QIcon icon(iconResource);
+        for (const QWidget* window : std::initializer_list<const QWidget*>{&form, &about, &progress}) {
+            QVERIFY(!window->windowIcon().isNull());
+            for (const int size : {16, 48, 256}) {
+                const QImage shown = window->windowIcon().pixmap(size).toImage();
+                QCOMPARE(shown.size(), QSize(size, size));
+                QCOMPARE(shown, icon.pixmap(size).toImage());
+            }
+        }
+        QCOMPARE(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"),
+                 QFileInfo(installedLauncher).fileName());
+        QCOMPARE(QApplication::applicationName(), launcherValue(QStringLiteral("Name")));
     }
 };
 
