@@ -37,6 +37,7 @@ void ConversionRun::run()
 
     app = m_services.objects.CreatePresentationApplication();
     pres = app->Presentations().Add();
+    m_services.progress.update("Pictures added", 0, 0);
     AddImages(
         m_services.objects, *pres, imagedir,
         [this](PlacementField field) { return m_window.fieldText(field); },

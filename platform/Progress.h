@@ -11,7 +11,8 @@ class Progress
 {
 public:
     virtual ~Progress() = default;
-    // total 0: the end is not known.
+    // A step reports 0 done as it starts, so its time counts from then rather than from its first
+    // piece of work, and calls finish() when it ends. total 0: the end is not known.
     virtual void update(const std::string& text, std::uint64_t done, std::uint64_t total) = 0;
     virtual void finish() = 0;
 };

@@ -31,6 +31,7 @@ ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgress
 
 void ProgressWindow::update(const std::string& text, std::uint64_t done, std::uint64_t total)
 {
+    // A step's first report is the one it makes as it starts.
     if (!m_sinceStart.isValid())
         m_sinceStart.start();
     if (m_sinceStart.elapsed() < showAfterMs)

@@ -86,6 +86,7 @@ void save(const std::string& fileName, const std::function<void(ByteSink&)>& wri
         saveAtomically(fileName, write);
         return;
     }
+    progress(0, total);
     saveAtomically(fileName, [&](ByteSink& file) {
         ReportingSink sink(file, progress, total);
         write(sink);

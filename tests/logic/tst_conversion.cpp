@@ -184,8 +184,27 @@ private slots:
                                       std::to_string(slides + 1) + ".jpg)=false";
         QVERIFY(std::find(fakes.objects.log.begin(), fakes.objects.log.end(), lastProbe) !=
                 fakes.objects.log.end());
-        QCOMPARE(fakes.progress.updates.size(), static_cast<std::size_t>(slides));
+        // The step reports its start, then each picture added.
+        std::vector<std::string> reports{"Pictures added 0/0"};
+        for (int n = 1; n <= slides; ++n)
+            reports.push_back("Pictures added " + std::to_string(n) + "/0");
+        QCOMPARE(fakes.progress.updates, reports);
         QCOMPARE(fakes.progress.finishes, 1);
+    }
+
+    void theSlideStepReportsItsStartBeforeTheFirstPicture()
+    {
+        QTemporaryDir folder;
+        touch(folder.filePath("image1.jpg"));
+        FakeServices fakes;
+        FakeWindow window;
+        window.chooserAnswer = folder.path().toStdString();
+        std::vector<std::string> reportsBeforePicture;
+        fakes.objects.onAddPicture = [&](const std::string&) {
+            reportsBeforePicture = fakes.progress.updates;
+        };
+        ConversionRun(window, fakes.services()).run();
+        QCOMPARE(reportsBeforePicture, std::vector<std::string>{"Pictures added 0/0"});
     }
 
     void placementTextsReachTheApplicationAsTypedAndAsTheyStandAtEachPicture()

@@ -1,11 +1,43 @@
+#include "platform/EngineObjectFactory.h"
 #include "ui/ProgressWindow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <string>
+#include <vector>
 
 using namespace kestrane;
+
+namespace {
+
+// Passes the reports on to the window and notes whether it shows after each. The first report
+// is held up for more than the half second, as by a disk slow to take the first bytes.
+class SlowAfterTheFirstReport : public Progress
+{
+public:
+    explicit SlowAfterTheFirstReport(ProgressWindow& window) : m_window(window) {}
+
+    void update(const std::string& text, std::uint64_t done, std::uint64_t total) override
+    {
+        m_window.update(text, done, total);
+        reports.push_back(text + " " + std::to_string(done) + "/" + std::to_string(total) +
+                          (m_window.isVisible() ? " shown" : " hidden"));
+        if (reports.size() == 1)
+            QTest::qSleep(600);
+    }
+    void finish() override { m_window.finish(); }
+
+    std::vector<std::string> reports;
+
+private:
+    ProgressWindow& m_window;
+};
+
+} // namespace
 
 class TestProgressWindow : public QObject
 {
@@ -46,6 +78,39 @@ private slots:
         QVERIFY(!window.isVisible());
         // The next step starts its own half second.
         window.update("Saving", 1, 200);
+        QVERIFY(!window.isVisible());
+    }
+
+    // A small save reports no bytes on the way, only its start and its end; when it takes half a
+    // second, the window shows by the end.
+    void aSlowSmallSaveShows()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // A JPEG header and some bytes: the engine reads only the header.
+        QByteArray jpeg("\xFF\xD8\xFF\xC0\0\x11\x08\0\x1e\0\x28\3\1\x11\0\2\x11\0\3\x11\0", 21);
+        jpeg.append(1000, '\x55');
+        QFile picture(dir.filePath("image1.jpg"));
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        QCOMPARE(picture.write(jpeg), qint64(jpeg.size()));
+        picture.close();
+
+        ProgressWindow window;
+        SlowAfterTheFirstReport progress(window);
+        EngineObjectFactory factory(progress);
+        const auto application = factory.CreatePresentationApplication();
+        const auto presentation = application->Presentations().Add();
+        presentation->Slides()
+            .Add(1, automation::ppLayoutBlank)
+            ->Shapes()
+            .AddPicture(picture.fileName().toStdString(), automation::msoFalse, automation::msoTrue, "55",
+                        "-60", "612", "792");
+        presentation->SaveAs(dir.filePath("deck.pptx").toStdString());
+        application->Quit();
+
+        const std::string total = std::to_string(jpeg.size());
+        QCOMPARE(progress.reports, (std::vector<std::string>{"Saving 0/" + total + " hidden",
+                                                             "Saving " + total + "/" + total + " shown"}));
         QVERIFY(!window.isVisible());
     }
 };
