@@ -1,5 +1,7 @@
 #include "platform/presentation/Deck.h"
 #include "platform/presentation/Engine.h"
+#include "tests/ppt/PptReadBack.h"
+#include "tests/ppt/PptReader.h"
 #include "tests/support/LibreOfficeReader.h"
 #include "tests/support/TestPictures.h"
 
@@ -15,7 +17,8 @@ using testing::TestImage;
 namespace {
 
 // Each writer as LibreOffice sees it: the unit it rounds to, and whether LibreOffice hands the
-// picture bytes back exactly or with bytes appended.
+// picture bytes back exactly or with bytes appended (its .ppt import does; Apache POI and our own
+// reader compare those bytes exactly).
 struct Format
 {
     QString name;
@@ -54,10 +57,37 @@ const QList<Case> cases = {
      {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1")}},
 };
 
+// The format the readers besides LibreOffice check.
+const Format& ppt = formats[1];
+
 double expectedCentimetres(const QString& points, std::int64_t unitsPerPoint)
 {
     const auto units = presentation::toUnits(points.toDouble(), unitsPerPoint);
     return double(units) / double(unitsPerPoint) / 72.0 * 2.54;
+}
+
+// What the engine should make of each picture: CMYK JPEGs get a blip of their own.
+presentation::PictureFormat formatOf(TestImage kind)
+{
+    switch (kind) {
+    case TestImage::Png:
+        return presentation::PictureFormat::Png;
+    case TestImage::Cmyk:
+        return presentation::PictureFormat::CmykJpeg;
+    default:
+        return presentation::PictureFormat::Jpeg;
+    }
+}
+
+// One picture per slide, every one at the typed placement.
+testing::ExpectedSlides expectedSlides(const Case& testCase, const QList<QByteArray>& sources)
+{
+    const QStringList& p = testCase.placement;
+    const presentation::PictureBox box{p[0].toDouble(), p[1].toDouble(), p[2].toDouble(), p[3].toDouble()};
+    testing::ExpectedSlides slides;
+    for (qsizetype i = 0; i < sources.size(); ++i)
+        slides.push_back({testing::expectedFrame(box, formatOf(testCase.pictures[i]), sources[i])});
+    return slides;
 }
 
 } // namespace
@@ -70,10 +100,24 @@ private:
     QTemporaryDir m_dir;
     std::map<QString, QList<QByteArray>> m_sources;
     std::map<QString, testing::OdpDocument> m_imported;
+    std::map<QString, testing::PoiResult> m_poi;   // by file
+    std::map<QString, testing::PptFile> m_ownRead; // by file
 
     static QString key(const Format& format, const Case& testCase)
     {
         return format.name + u' ' + testCase.name;
+    }
+
+    QString deckFile(const Format& format, const Case& testCase) const
+    {
+        return m_dir.filePath(QStringLiteral("deck %1 %2%3").arg(testCase.name, format.name, format.suffix));
+    }
+
+    static void caseRows()
+    {
+        QTest::addColumn<int>("caseIndex");
+        for (qsizetype c = 0; c < cases.size(); ++c)
+            QTest::newRow(qPrintable(cases[c].name)) << int(c);
     }
 
     // Pictures live in a folder whose name is not ASCII; each case's pictures differ from all others.
@@ -109,27 +153,36 @@ private:
     }
 
 private slots:
-    // Every deck of every format goes through one LibreOffice run.
+    // Every deck of every format goes through one LibreOffice run; every .ppt through one Apache
+    // POI run alongside it, and through our own reader.
     void initTestCase()
     {
         try {
             int variant = 0;
             QStringList files;
+            QStringList pptFiles;
             QStringList keys;
             for (const Case& testCase : cases) {
                 const QList<QByteArray> sources = makePictures(testCase, variant);
                 for (const Format& format : formats) {
-                    const QString file = m_dir.filePath(
-                        QStringLiteral("deck %1 %2%3").arg(testCase.name, format.name, format.suffix));
+                    const QString file = deckFile(format, testCase);
                     save(testCase, file);
                     files << file;
+                    if (&format == &ppt)
+                        pptFiles << file;
                     keys << key(format, testCase);
                     m_sources[keys.back()] = sources;
                 }
             }
+            testing::PoiRun poi(pptFiles);
+            for (const QString& file : pptFiles) {
+                const QByteArray bytes = testing::readFileBytes(file);
+                m_ownRead[file] = testing::readPpt(testing::ByteVector(bytes.begin(), bytes.end()));
+            }
             const auto documents = testing::readWithLibreOffice(files);
             for (qsizetype i = 0; i < keys.size(); ++i)
                 m_imported[keys[i]] = documents[std::size_t(i)];
+            m_poi = poi.results();
         } catch (const std::exception& error) {
             QFAIL(error.what());
         }
@@ -186,6 +239,31 @@ private slots:
                 QVERIFY2(frame.image.startsWith(sources[i]),
                          qPrintable(QStringLiteral("slide %1").arg(i + 1)));
         }
+    }
+
+    void apachePoi_data() { caseRows(); }
+
+    // Slide count, each picture's anchor in master units, its kind and its bytes.
+    void apachePoi()
+    {
+        QFETCH(int, caseIndex);
+        const Case& testCase = cases[caseIndex];
+        const auto found = m_poi.find(deckFile(ppt, testCase));
+        QVERIFY(found != m_poi.end());
+        testing::verifyPoiRead(found->second, expectedSlides(testCase, m_sources.at(key(ppt, testCase))));
+    }
+
+    void ownReader_data() { caseRows(); }
+
+    // The same through our own reader, which also checks the record structure and the pictures'
+    // identifiers.
+    void ownReader()
+    {
+        QFETCH(int, caseIndex);
+        const Case& testCase = cases[caseIndex];
+        const auto found = m_ownRead.find(deckFile(ppt, testCase));
+        QVERIFY(found != m_ownRead.end());
+        testing::verifyOwnRead(found->second, expectedSlides(testCase, m_sources.at(key(ppt, testCase))));
     }
 };
 

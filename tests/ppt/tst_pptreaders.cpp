@@ -3,14 +3,11 @@
 // decks the format-independent round trips in tests/engine do not make.
 #include "platform/presentation/PptWriter.h"
 #include "tests/ppt/PptFixtures.h"
+#include "tests/ppt/PptReadBack.h"
 #include "tests/support/LibreOfficeReader.h"
 #include "tests/support/Sinks.h"
 
-#include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <map>
@@ -20,86 +17,12 @@ using namespace kestrane::testing;
 
 namespace {
 
-const QString poiClassPath = "/usr/share/java/poi.jar:/usr/share/java/poi-scratchpad.jar";
-
-struct PoiPicture
-{
-    int slide = 0;
-    double x = 0, y = 0, width = 0, height = 0;
-    QString type;
-    qint64 length = 0;
-    QByteArray sha256;
-};
-
-struct PoiResult
-{
-    QString error;
-    int pageWidth = 0;
-    int pageHeight = 0;
-    int slides = -1;
-    std::vector<PoiPicture> pictures;
-};
-
 struct NamedDeck
 {
     QString name;
     Deck deck;
     bool libreOffice; // decodable pictures, and a shape the round-trip suite does not cover
 };
-
-QByteArray sha256Of(const Picture& picture)
-{
-    QByteArray bytes(static_cast<qsizetype>(picture.size()), Qt::Uninitialized);
-    picture.read(0, bytes.data(), static_cast<std::size_t>(bytes.size()));
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-}
-
-QByteArray bytesOf(const Picture& picture)
-{
-    QByteArray bytes(static_cast<qsizetype>(picture.size()), Qt::Uninitialized);
-    picture.read(0, bytes.data(), static_cast<std::size_t>(bytes.size()));
-    return bytes;
-}
-
-// One JVM for every file: it takes about a second to start.
-std::map<QString, PoiResult> readWithPoi(const QStringList& files, QString& failure)
-{
-    const QString java = QStandardPaths::findExecutable("java");
-    if (java.isEmpty() || !QFileInfo::exists("/usr/share/java/poi-scratchpad.jar")) {
-        failure =
-            "java and Apache POI are needed (Debian packages openjdk-17-jdk-headless, libapache-poi-java)";
-        return {};
-    }
-    QProcess process;
-    process.start(java, QStringList{"-cp", poiClassPath, KESTRANE_CHECKPPT_JAVA} + files);
-    if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        failure = "CheckPpt.java failed: " + process.readAllStandardError();
-        return {};
-    }
-    std::map<QString, PoiResult> results;
-    PoiResult* current = nullptr;
-    for (const QByteArray& line : process.readAllStandardOutput().split('\n')) {
-        const QList<QByteArray> words = line.split(' ');
-        if (words[0] == "file") {
-            current = &results[QString::fromUtf8(line.mid(5))];
-        } else if (!current) {
-            continue;
-        } else if (words[0] == "error") {
-            current->error = QString::fromUtf8(line);
-        } else if (words[0] == "page" && words.size() == 3) {
-            current->pageWidth = words[1].toInt();
-            current->pageHeight = words[2].toInt();
-        } else if (words[0] == "slides" && words.size() == 2) {
-            current->slides = words[1].toInt();
-        } else if (words[0] == "picture" && words.size() == 9) {
-            current->pictures.push_back({words[1].toInt(), words[2].toDouble(), words[3].toDouble(),
-                                         words[4].toDouble(), words[5].toDouble(),
-                                         QString::fromUtf8(words[6]), words[7].toLongLong(), words[8]});
-        }
-    }
-    return results;
-}
 
 double toCentimetres(double points)
 {
@@ -181,11 +104,10 @@ void TestPptReaders::initTestCase()
             forLibreOffice << path;
     }
 
-    QString failure;
-    m_poi = readWithPoi(all, failure);
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
     try {
+        PoiRun poi(all); // runs while LibreOffice does
         const std::vector<OdpDocument> documents = readWithLibreOffice(forLibreOffice);
+        m_poi = poi.results();
         for (int i = 0; i < forLibreOffice.size(); ++i)
             m_libreOffice[forLibreOffice[i]] = documents[i];
     } catch (const std::exception& error) {
@@ -212,30 +134,7 @@ void TestPptReaders::apachePoi()
     const NamedDeck& named = m_decks[index];
     const auto found = m_poi.find(m_dir.filePath(named.name + ".ppt"));
     QVERIFY(found != m_poi.end());
-    const PoiResult& poi = found->second;
-    QVERIFY2(poi.error.isEmpty(), qPrintable(poi.error));
-    QCOMPARE(poi.pageWidth, 720);
-    QCOMPARE(poi.pageHeight, 540);
-    QCOMPARE(poi.slides, int(named.deck.slides.size()));
-
-    std::size_t next = 0;
-    for (std::size_t s = 0; s < named.deck.slides.size(); ++s) {
-        for (const PlacedPicture& placed : named.deck.slides[s].pictures) {
-            QVERIFY(next < poi.pictures.size());
-            const PoiPicture& read = poi.pictures[next++];
-            const PictureBox& box = placed.box;
-            QCOMPARE(read.slide, int(s + 1));
-            // POI gives master units / 8: exact for these eighths of a point.
-            QCOMPARE(read.x, box.left);
-            QCOMPARE(read.y, box.top);
-            QCOMPARE(read.width, box.width);
-            QCOMPARE(read.height, box.height);
-            QCOMPARE(read.type, placed.picture->format() == PictureFormat::Png ? "PNG" : "JPEG");
-            QCOMPARE(read.length, qint64(placed.picture->size()));
-            QCOMPARE(read.sha256, sha256Of(*placed.picture));
-        }
-    }
-    QCOMPARE(next, poi.pictures.size());
+    verifyPoiRead(found->second, expectedSlides(named.deck));
 }
 
 void TestPptReaders::libreOffice_data()
@@ -264,7 +163,7 @@ void TestPptReaders::libreOffice()
             QVERIFY2(qAbs(frame.width - toCentimetres(box.width)) <= 0.01, label);
             QVERIFY2(qAbs(frame.height - toCentimetres(box.height)) <= 0.01, label);
             // LibreOffice's import hands pictures back with bytes of the next record appended.
-            QVERIFY2(frame.image.startsWith(bytesOf(*placed[p].picture)), label);
+            QVERIFY2(frame.image.startsWith(pictureBytes(*placed[p].picture)), label);
         }
     }
 }
