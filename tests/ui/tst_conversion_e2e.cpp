@@ -90,6 +90,17 @@ QStringList entries(const QString& folder)
                                   QDir::Name);
 }
 
+// A run that stopped before the engine: no application, no file name asked, nothing saved and the
+// program still running.
+void verifyNoEngineStarted(const Form1& form, const FakeServices& fakes, const QString& output)
+{
+    QVERIFY(!form.conversion.app);
+    QVERIFY(!form.conversion.pres);
+    QVERIFY(fakes.saveDialog.startedFrom.empty());
+    QVERIFY(fakes.programEnd.statuses.empty());
+    QCOMPARE(entries(output), QStringList());
+}
+
 // The files under `folder` this process holds open.
 QStringList openFilesUnder(const QString& folder)
 {
@@ -268,11 +279,7 @@ private slots:
         QCOMPARE(setup.fakes.messageBox.texts, std::vector<std::string>{message.toStdString()});
         QVERIFY(!*chooserShown);
         QVERIFY(setup.fakes.settings.calls.empty());
-        QVERIFY(!form.conversion.app);
-        QVERIFY(!form.conversion.pres);
-        QVERIFY(setup.fakes.saveDialog.startedFrom.empty());
-        QVERIFY(setup.fakes.programEnd.statuses.empty());
-        QCOMPARE(entries(output.path()), QStringList());
+        verifyNoEngineStarted(form, setup.fakes, output.path());
     }
 
     void placementTextsReachTheEngineAsTypedAndTheDeckShowsThem_data()
@@ -395,11 +402,7 @@ private slots:
         QCOMPARE(setup.fakes.settings.value("DefaultHeight"), std::string("1e3"));
         QCOMPARE(setup.fakes.settings.value("DefaultX"), std::string("-2.5"));
         QCOMPARE(setup.fakes.settings.value("DefaultY"), std::string("15.5"));
-        QVERIFY(!form.conversion.app);
-        QVERIFY(!form.conversion.pres);
-        QVERIFY(setup.fakes.saveDialog.startedFrom.empty());
-        QVERIFY(setup.fakes.programEnd.statuses.empty());
-        QCOMPARE(entries(output.path()), QStringList());
+        verifyNoEngineStarted(form, setup.fakes, output.path());
     }
 
     void picturesFollowTheNumbersUpToTheFirstGap_data()
