@@ -34,7 +34,8 @@ bool fitsEmuOffset(double points)
 
 bool fitsEmuExtent(double points)
 {
-    return fitsEmu(points, 0);
+    // A negative size is refused even when it would round to zero EMU.
+    return !(points < 0) && fitsEmu(points, 0);
 }
 
 } // namespace kestrane::presentation

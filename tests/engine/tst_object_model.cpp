@@ -182,6 +182,10 @@ private slots:
         // numbers no format can hold
         QTest::newRow("negative width") << QStringList{"0", "0", "-1", "1"} << 204 << QList<qint64>{};
         QTest::newRow("negative height") << QStringList{"0", "0", "1", "-0.5"} << 204 << QList<qint64>{};
+        QTest::newRow("negative width below half an EMU")
+            << QStringList{"0", "0", "-76e-230", "1"} << 204 << QList<qint64>{};
+        QTest::newRow("negative zero width")
+            << QStringList{"0", "0", "-0", "1"} << 0 << QList<qint64>{0, 0, 0, 12700};
         QTest::newRow("left too far right")
             << QStringList{"2147483648", "0", "1", "1"} << 204 << QList<qint64>{};
         QTest::newRow("top too far up")
