@@ -142,6 +142,16 @@ void TestPptWriter::decks_data()
         const auto copy = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
         return sameBoxDeck({f.rgbJpeg, copy, f.png}, {1, 2, 3, 4});
     });
+    // Pictures held whole until their digest is known, wrapping round the room for them, between
+    // pictures too big to hold and copies whose digest is known before
+    QTest::newRow("small, big and shared pictures") << std::function<Deck()>([f] {
+        const auto big = noiseJpeg(7 * 1024 * 1024, 11);
+        return sameBoxDeck({noiseJpeg(200000, 12), big, f.rgbJpeg, noiseJpeg(3 * 1024 * 1024, 13),
+                            noiseJpeg(5 * 1024 * 1024 + 1, 14), f.rgbJpeg, big,
+                            noiseJpeg(6 * 1024 * 1024, 15), noiseJpeg(6 * 1024 * 1024 + 1, 16),
+                            noiseJpeg(100, 17)},
+                           {1, 2, 3, 4});
+    });
     // More shapes than one identifier cluster holds
     QTest::newRow("1100 pictures on a slide") << std::function<Deck()>([f] {
         Deck deck = sameBoxDeck({f.png}, {0, 0, 10, 10});
@@ -372,23 +382,27 @@ void TestPptWriter::failingSink()
 
 void TestPptWriter::failingPicture_data()
 {
+    QTest::addColumn<int>("size");
     QTest::addColumn<int>("goodReads");
     QTest::addColumn<bool>("mayBeACopy");
     QTest::addColumn<bool>("anythingWritten");
-    // The picture is read in 1 MiB chunks while it is copied. When another picture has its size
-    // and its last 4 KiB, and so may have its bytes, those last bytes and then the whole picture
-    // are read before, for its digest.
-    QTest::newRow("while taking its digest") << 1 << true << false;
-    QTest::newRow("while copying it after its digest") << 3 << true << true;
-    QTest::newRow("while copying it") << 1 << false << true;
+    // The picture is read in 1 MiB chunks. When another picture has its size and its last 4 KiB,
+    // and so may have its bytes, those last bytes and then the whole picture are read before, for
+    // its digest. Otherwise a picture of up to 6 MiB is read whole before any of it is written,
+    // and a bigger one is written as it is read.
+    QTest::newRow("while taking its digest") << 1500000 << 1 << true << false;
+    QTest::newRow("while copying it after its digest") << 1500000 << 3 << true << true;
+    QTest::newRow("while reading it whole") << 1500000 << 1 << false << false;
+    QTest::newRow("while copying a big one") << 7000000 << 1 << false << true;
 }
 
 void TestPptWriter::failingPicture()
 {
+    QFETCH(int, size);
     QFETCH(int, goodReads);
     QFETCH(bool, mayBeACopy);
     QFETCH(bool, anythingWritten);
-    const std::vector<std::uint8_t> bytes = noiseJpeg(1500000, 7)->bytes();
+    const std::vector<std::uint8_t> bytes = noiseJpeg(size, 7)->bytes();
     const auto changing = std::make_shared<BytesPicture>("image7.jpg", PictureFormat::Jpeg, bytes, goodReads);
     std::vector<std::uint8_t> nearCopy = bytes;
     nearCopy[100] ^= 1;
