@@ -22,11 +22,6 @@ namespace {
 // number of system calls and thread hand-overs low.
 constexpr std::size_t bufferSize = std::size_t(1) << 20;
 constexpr int bufferCount = 4;
-// A buffer goes to the file in pieces of this size. Kernels that cache file data in large blocks
-// give a 1 MiB write at a 1 MiB boundary a single 1 MiB block; on a virtual machine that returns
-// idle memory to its host, finding one takes the host's time, and such writes ran up to three
-// times slower than 128 KiB ones.
-constexpr std::size_t writePiece = std::size_t(128) << 10;
 
 // Writeback is started every this many bytes, so the disk works while the rest is produced and
 // the final flush has little left to do. Starting it hands the pages to the disk there and then,
@@ -200,7 +195,7 @@ private:
     {
         const std::uint64_t end = offset + size;
         while (size > 0) {
-            const ssize_t done = ::pwrite(m_fd, data, std::min(size, writePiece), off_t(offset));
+            const ssize_t done = ::pwrite(m_fd, data, size, off_t(offset));
             if (done < 0 && errno == EINTR)
                 continue;
             if (done < 0)
