@@ -10,8 +10,8 @@
 // A picture is a JPEG header followed by random bytes: the engine copies pictures unchanged, so
 // their content does not matter, and noise cannot be compressed by anyone.
 
-#include "platform/Error.h"
-#include "platform/presentation/Engine.h"
+#include "base/Error.h"
+#include "engine/Engine.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "conversion/ConversionRun.h"
 
-#include "conversion/Placement.h"
+#include "base/Placement.h"
 #include "platform/MessageBox.h"
 #include "platform/ObjectFactory.h"
 #include "platform/Progress.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Placement.h"
 #include "platform/Automation.h"
 
 #include <cstdint>
@@ -9,14 +10,6 @@
 namespace kestrane {
 
 class ObjectFactory;
-
-enum class PlacementField
-{
-    Width,
-    Height,
-    Left,
-    Top,
-};
 
 // The current text of a placement field, read at the moment it is asked for.
 using FieldReader = std::function<std::string(PlacementField)>;

@@ -1,7 +1,7 @@
 // The JPEG and PNG header reader fed arbitrary file contents: it must name a kind consistent with
 // the first bytes, read only through the callback, and stop after a bounded number of reads.
 
-#include "platform/presentation/ImageHeader.h"
+#include "engine/ImageHeader.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,10 +1,9 @@
 // The numeric test and every reading of the placement texts built on it, fed arbitrary bytes: the
 // input is split at line breaks into width, height, left and top.
 
-#include "conversion/Placement.h"
-#include "platform/Error.h"
-#include "platform/NumericText.h"
-#include "platform/presentation/Placement.h"
+#include "base/Placement.h"
+#include "base/Error.h"
+#include "engine/Placement.h"
 #include "settings/PlacementSettings.h"
 
 #include <array>

@@ -5,7 +5,7 @@
 
 // The automation object model through which the conversion drives a presentation application:
 // an application, its presentations, their slides, the slides' shapes. The conversion sees only
-// these interfaces; the engine in platform/presentation realises them, tests record them.
+// these interfaces; the engine in engine/ realises them, tests record them.
 namespace kestrane::automation {
 
 // The application's tri-state booleans, numerically as the object model passes them.

@@ -1,6 +1,6 @@
 #include "platform/FatalError.h"
 
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 

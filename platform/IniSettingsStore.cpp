@@ -1,6 +1,6 @@
 #include "platform/IniSettingsStore.h"
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 #include <QIODevice>
 #include <QSettings>

@@ -1,7 +1,6 @@
 #include "settings/PlacementSettings.h"
 
-#include "conversion/Placement.h"
-#include "platform/NumericText.h"
+#include "base/Placement.h"
 #include "platform/SettingsStore.h"
 
 #include <cmath>

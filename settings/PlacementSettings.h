@@ -1,21 +1,12 @@
 #pragma once
 
+#include "base/Placement.h"
+
 #include <string>
 
 namespace kestrane {
 
 class SettingsStore;
-
-// The four placement texts in the order of the fields: width, height, left, top.
-struct PlacementTexts
-{
-    std::string width;
-    std::string height;
-    std::string left;
-    std::string top;
-
-    bool operator==(const PlacementTexts&) const = default;
-};
 
 // Where the placement values live between runs, and the three moments the program touches them.
 class PlacementSettings

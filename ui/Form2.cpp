@@ -1,10 +1,10 @@
 #include "ui/Form2.h"
 
-#include "platform/DirectoryList.h"
-#include "platform/DriveList.h"
 #include "platform/FatalError.h"
 #include "ui/Controls.h"
 #include "ui/DesignLayout.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
 #include "ui/Form1.h"
 
 #include <QDir>

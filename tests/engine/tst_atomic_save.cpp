@@ -1,6 +1,6 @@
-#include "platform/Error.h"
-#include "platform/presentation/AtomicSave.h"
-#include "platform/presentation/Engine.h"
+#include "base/Error.h"
+#include "engine/AtomicSave.h"
+#include "engine/Engine.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TestPictures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/presentation/ImageHeader.h"
+#include "engine/ImageHeader.h"
 
 #include <QTest>
 #include <cstring>

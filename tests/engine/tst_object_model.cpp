@@ -1,5 +1,5 @@
-#include "platform/Error.h"
-#include "platform/presentation/Engine.h"
+#include "base/Error.h"
+#include "engine/Engine.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PptxReader.h"
 #include "tests/support/TestPictures.h"

@@ -1,5 +1,5 @@
-#include "platform/Error.h"
-#include "platform/presentation/PptxWriter.h"
+#include "base/Error.h"
+#include "engine/pptx/PptxWriter.h"
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/PptxReader.h"
 #include "tests/support/Sinks.h"

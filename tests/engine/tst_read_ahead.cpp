@@ -1,5 +1,5 @@
-#include "platform/Error.h"
-#include "platform/presentation/ReadAhead.h"
+#include "base/Error.h"
+#include "engine/ReadAhead.h"
 #include "tests/support/MemoryPicture.h"
 
 #include <QTest>

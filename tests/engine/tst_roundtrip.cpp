@@ -1,5 +1,5 @@
-#include "platform/presentation/Deck.h"
-#include "platform/presentation/Engine.h"
+#include "engine/Deck.h"
+#include "engine/Engine.h"
 #include "tests/ppt/PptReadBack.h"
 #include "tests/ppt/PptReader.h"
 #include "tests/support/LibreOfficeReader.h"

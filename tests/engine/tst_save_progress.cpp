@@ -1,6 +1,6 @@
-#include "platform/EngineObjectFactory.h"
-#include "platform/Error.h"
-#include "platform/presentation/Engine.h"
+#include "base/Error.h"
+#include "engine/Engine.h"
+#include "ui/EngineObjectFactory.h"
 
 #include <QFile>
 #include <QTemporaryDir>

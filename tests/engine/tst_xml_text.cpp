@@ -1,4 +1,4 @@
-#include "platform/presentation/XmlText.h"
+#include "engine/pptx/XmlText.h"
 
 #include <QTest>
 #include <QXmlStreamReader>

@@ -1,16 +1,16 @@
+#include "base/Error.h"
 #include "conversion/ConversionRun.h"
-#include "platform/EngineObjectFactory.h"
-#include "platform/Error.h"
+#include "engine/AtomicSave.h"
+#include "engine/ppt/PptWriter.h"
+#include "engine/pptx/PptxWriter.h"
 #include "platform/FatalError.h"
-#include "platform/presentation/AtomicSave.h"
-#include "platform/presentation/PptWriter.h"
-#include "platform/presentation/PptxWriter.h"
 #include "tests/faults/SystemCallFaults.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/Sinks.h"
 #include "tests/support/TestPictures.h"
+#include "ui/EngineObjectFactory.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
+#include "base/Error.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/SlideBuilder.h"
-#include "platform/Error.h"
 #include "tests/support/Fakes.h"
 
 #include <QFile>

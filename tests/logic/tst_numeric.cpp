@@ -1,5 +1,4 @@
-#include "conversion/Placement.h"
-#include "platform/NumericText.h"
+#include "base/Placement.h"
 
 #include <QTest>
 

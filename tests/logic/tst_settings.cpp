@@ -1,4 +1,4 @@
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "platform/IniSettingsStore.h"
 #include "settings/PlacementSettings.h"
 #include "tests/support/Fakes.h"

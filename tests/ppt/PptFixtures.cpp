@@ -1,6 +1,6 @@
 #include "tests/ppt/PptFixtures.h"
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/presentation/Picture.h"
+#include "engine/Picture.h"
 
 #include <QByteArray>
 #include <QString>

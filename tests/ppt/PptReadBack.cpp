@@ -1,6 +1,6 @@
 #include "tests/ppt/PptReadBack.h"
 
-#include "platform/presentation/ppt/Md4.h"
+#include "engine/ppt/Md4.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/presentation/Deck.h"
+#include "engine/Deck.h"
 #include "tests/ppt/PptReader.h"
 
 #include <QByteArray>

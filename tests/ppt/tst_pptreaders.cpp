@@ -1,7 +1,7 @@
 // Readers nobody here wrote must read every .ppt the writer makes: Apache POI (slide count, page
 // size, each picture's anchor and bytes) and LibreOffice (pages, order, frame geometry) for the
 // decks the format-independent round trips in tests/engine do not make.
-#include "platform/presentation/PptWriter.h"
+#include "engine/ppt/PptWriter.h"
 #include "tests/ppt/PptFixtures.h"
 #include "tests/ppt/PptReadBack.h"
 #include "tests/support/LibreOfficeReader.h"

@@ -1,9 +1,9 @@
 // Each record family renders exactly the bytes the format expects.
-#include "platform/presentation/ppt/Document.h"
-#include "platform/presentation/ppt/Drawing.h"
-#include "platform/presentation/ppt/Md4.h"
-#include "platform/presentation/ppt/PictureStore.h"
-#include "platform/presentation/ppt/TextStyles.h"
+#include "engine/ppt/Document.h"
+#include "engine/ppt/Drawing.h"
+#include "engine/ppt/Md4.h"
+#include "engine/ppt/PictureStore.h"
+#include "engine/ppt/TextStyles.h"
 #include "tests/ppt/PptFixtures.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 // Whole .ppt files read back through libgsf and our own record walker: structure, geometry,
 // picture bytes, the format's limits and failures of the sink and of the pictures.
-#include "platform/Error.h"
-#include "platform/presentation/PptWriter.h"
+#include "base/Error.h"
+#include "engine/ppt/PptWriter.h"
 #include "tests/ppt/PptFixtures.h"
 #include "tests/ppt/PptReadBack.h"
 #include "tests/ppt/PptReader.h"

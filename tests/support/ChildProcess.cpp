@@ -1,6 +1,6 @@
 #include "tests/support/ChildProcess.h"
 
-#include "platform/Error.h"
+#include "base/Error.h"
 
 #include <cstring>
 #include <grp.h>

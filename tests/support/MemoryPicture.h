@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/presentation/Picture.h"
+#include "base/Error.h"
+#include "engine/Picture.h"
 
 #include <cstring>
 #include <string>

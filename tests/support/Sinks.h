@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Error.h"
-#include "platform/presentation/ByteSink.h"
+#include "base/Error.h"
+#include "engine/ByteSink.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/DirectoryList.h"
+#include "ui/DirectoryList.h"
 
 #include <QApplication>
 #include <QDir>

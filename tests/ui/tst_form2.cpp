@@ -1,9 +1,9 @@
-#include "platform/DirectoryList.h"
-#include "platform/DriveList.h"
-#include "platform/Error.h"
+#include "base/Error.h"
 #include "platform/FatalError.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/WindowChecks.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
 

@@ -1,4 +1,4 @@
-#include "platform/EngineObjectFactory.h"
+#include "ui/EngineObjectFactory.h"
 #include "ui/ProgressWindow.h"
 
 #include <QDir>

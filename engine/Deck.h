@@ -1,0 +1,46 @@
+#pragma once
+
+#include "engine/Picture.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kestrane::presentation {
+
+// What a file writer is given: the slides in show order, each with its pictures in the order
+// they were added. Geometry is in points, as read from the typed texts; each writer rounds it to
+// its own unit with toUnits().
+struct PictureBox
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+struct PlacedPicture
+{
+    std::shared_ptr<const Picture> picture;
+    PictureBox box;
+};
+
+struct SlideContent
+{
+    std::vector<PlacedPicture> pictures;
+};
+
+struct Deck
+{
+    std::vector<SlideContent> slides;
+};
+
+// Every deck is 10 x 7.5 inches (on-screen 4:3).
+inline constexpr double slideWidthPoints = 720;
+inline constexpr double slideHeightPoints = 540;
+
+// Points to a format's whole unit (8 per point in .ppt, 12700 in .pptx), rounded to nearest with
+// halves away from zero.
+std::int64_t toUnits(double points, std::int64_t unitsPerPoint);
+
+} // namespace kestrane::presentation

@@ -1,0 +1,156 @@
+#include "engine/ImageHeader.h"
+
+#include <array>
+#include <cstring>
+#include <zlib.h>
+
+namespace kestrane::presentation {
+
+namespace {
+
+constexpr std::array<unsigned char, 2> jpegStart{0xFF, 0xD8};
+constexpr std::array<unsigned char, 8> pngSignature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Real files carry a handful of segments before the frame header; this bounds hostile input.
+constexpr int maxJpegSegments = 4096;
+
+unsigned bigEndian16(const unsigned char* p)
+{
+    return (unsigned(p[0]) << 8) | p[1];
+}
+
+std::uint32_t bigEndian32(const unsigned char* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+bool readExactly(const ReadAt& read, std::uint64_t offset, unsigned char* buffer, std::size_t length)
+{
+    return read(offset, buffer, length) == length;
+}
+
+// Start-of-frame markers: every SOFn except DHT (C4), JPG (C8) and DAC (CC).
+bool isFrameHeader(unsigned marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool isStandalone(unsigned marker)
+{
+    return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
+}
+
+ImageKind frameKind(const ReadAt& read, std::uint64_t offset, unsigned length)
+{
+    unsigned char frame[6];
+    if (length < 8 || !readExactly(read, offset, frame, sizeof frame))
+        return ImageKind::Damaged;
+    const unsigned width = bigEndian16(frame + 3);
+    const unsigned components = frame[5];
+    if (width == 0 || length != 8 + 3 * components)
+        return ImageKind::Damaged;
+    if (components == 1 || components == 3)
+        return ImageKind::Jpeg;
+    if (components == 4)
+        return ImageKind::CmykJpeg;
+    return ImageKind::Damaged;
+}
+
+ImageKind probeJpeg(const ReadAt& read, std::uint64_t size)
+{
+    std::uint64_t pos = jpegStart.size();
+    for (int segment = 0; segment < maxJpegSegments; ++segment) {
+        unsigned char mark[2];
+        if (!readExactly(read, pos, mark, 1) || mark[0] != 0xFF)
+            return ImageKind::Damaged;
+        // Any number of 0xFF fill bytes may precede a marker.
+        do {
+            if (!readExactly(read, ++pos, mark + 1, 1))
+                return ImageKind::Damaged;
+        } while (mark[1] == 0xFF && pos < size);
+        const unsigned marker = mark[1];
+        ++pos;
+        if (isStandalone(marker))
+            continue;
+        // Image data, a second start or the end before any frame header: no picture to show.
+        if (marker == 0x00 || marker == 0xD8 || marker == 0xD9 || marker == 0xDA)
+            return ImageKind::Damaged;
+        unsigned char lengthBytes[2];
+        if (!readExactly(read, pos, lengthBytes, 2))
+            return ImageKind::Damaged;
+        const unsigned length = bigEndian16(lengthBytes);
+        if (length < 2 || pos + length > size)
+            return ImageKind::Damaged;
+        if (isFrameHeader(marker))
+            return frameKind(read, pos + 2, length);
+        pos += length;
+    }
+    return ImageKind::Damaged;
+}
+
+bool validPngDepth(unsigned colourType, unsigned depth)
+{
+    switch (colourType) {
+    case 0:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case 3:
+        return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case 2:
+    case 4:
+    case 6:
+        return depth == 8 || depth == 16;
+    default:
+        return false;
+    }
+}
+
+ImageKind probePng(const ReadAt& read)
+{
+    // Signature, IHDR length and type, 13 bytes of IHDR data, its CRC.
+    unsigned char head[33];
+    if (!readExactly(read, 0, head, sizeof head))
+        return ImageKind::Damaged;
+    const unsigned char* chunk = head + 8;
+    if (bigEndian32(chunk) != 13 || std::memcmp(chunk + 4, "IHDR", 4) != 0)
+        return ImageKind::Damaged;
+    const unsigned char* data = chunk + 8;
+    const std::uint32_t width = bigEndian32(data);
+    const std::uint32_t height = bigEndian32(data + 4);
+    const unsigned depth = data[8];
+    const unsigned colourType = data[9];
+    if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+        return ImageKind::Damaged;
+    if (!validPngDepth(colourType, depth) || data[10] != 0 || data[11] != 0 || data[12] > 1)
+        return ImageKind::Damaged;
+    if (crc32(crc32(0, nullptr, 0), chunk + 4, 17) != bigEndian32(data + 13))
+        return ImageKind::Damaged;
+    return ImageKind::Png;
+}
+
+// True when the data starts with `magic`; a file shorter than `magic` that matches as far as it
+// goes counts as a damaged file of that kind rather than as some other kind.
+template <std::size_t N>
+bool startsWith(const unsigned char* head, std::size_t headLength, const std::array<unsigned char, N>& magic)
+{
+    const std::size_t compared = headLength < N ? headLength : N;
+    return std::memcmp(head, magic.data(), compared) == 0;
+}
+
+} // namespace
+
+ImageKind probeImage(const ReadAt& read, std::uint64_t size)
+{
+    if (size == 0)
+        return ImageKind::Empty;
+    unsigned char head[pngSignature.size()];
+    const std::size_t got = read(0, head, size < sizeof head ? std::size_t(size) : sizeof head);
+    if (got == 0)
+        return ImageKind::Damaged;
+    if (startsWith(head, got, jpegStart))
+        return got < jpegStart.size() ? ImageKind::Damaged : probeJpeg(read, size);
+    if (startsWith(head, got, pngSignature))
+        return got < pngSignature.size() ? ImageKind::Damaged : probePng(read);
+    return ImageKind::NotAnImage;
+}
+
+} // namespace kestrane::presentation

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/Deck.h"
+
+#include <cstddef>
+#include <string>
+
+// The parts of a minimal PresentationML package, each rendered on its own. Relationship ids and
+// part names are fixed here and agree across parts: the presentation's relationships are rId1 the
+// master, rId2 the theme, rId3-rId5 the property parts and rId6 onwards the slides; a slide's are
+// rId1 its layout and rId2 onwards its pictures, in order.
+namespace kestrane::presentation::pptx {
+
+// Pictures are numbered through the whole deck from 1; picture n is ppt/media/image<n>.<ext>.
+std::string mediaFileName(std::size_t pictureNumber, PictureFormat format);
+
+std::string contentTypes(std::size_t slideCount);
+std::string packageRelationships();
+std::string coreProperties();
+std::string appProperties(std::size_t slideCount);
+std::string presentation(std::size_t slideCount);
+std::string presentationRelationships(std::size_t slideCount);
+std::string presentationProperties();
+std::string viewProperties();
+std::string tableStyles();
+std::string theme();
+std::string slideMaster();
+std::string slideMasterRelationships();
+std::string slideLayout();
+std::string slideLayoutRelationships();
+std::string slide(const SlideContent& content);
+std::string slideRelationships(const SlideContent& content, std::size_t firstPictureNumber);
+
+} // namespace kestrane::presentation::pptx

@@ -1,0 +1,41 @@
+#include "engine/pptx/PptxUnits.h"
+
+#include "engine/Deck.h"
+
+#include <cmath>
+
+namespace kestrane::presentation {
+
+namespace {
+
+// Far beyond every coordinate range yet small enough that the conversion to EMU stays exact
+// enough and inside int64.
+constexpr double saneMagnitude = 1e13;
+
+bool fitsEmu(double points, std::int64_t lowest)
+{
+    if (!std::isfinite(points) || std::fabs(points) > saneMagnitude)
+        return false;
+    const std::int64_t emu = toEmu(points);
+    return emu >= lowest && emu <= maxEmuCoordinate;
+}
+
+} // namespace
+
+std::int64_t toEmu(double points)
+{
+    return toUnits(points, emuPerPoint);
+}
+
+bool fitsEmuOffset(double points)
+{
+    return fitsEmu(points, minEmuCoordinate);
+}
+
+bool fitsEmuExtent(double points)
+{
+    // A negative size is refused even when it would round to zero EMU.
+    return !(points < 0) && fitsEmu(points, 0);
+}
+
+} // namespace kestrane::presentation

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "engine/ByteSink.h"
+#include "engine/Picture.h"
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+struct zip;
+struct zip_source;
+
+namespace kestrane::presentation {
+
+class ReadAhead;
+class ZipDeflater;
+
+// A zip archive written through a ByteSink with libzip, in the order the entries were added.
+// Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
+// reaches them, pictures are read from their files as they are copied, a few megabytes ahead. Every entry
+// gets the same fixed timestamp, so the same entries give the same bytes. Zip64 records appear only where
+// sizes, offsets or the number of entries need them.
+class ZipPackage
+{
+public:
+    explicit ZipPackage(ByteSink& sink);
+    ~ZipPackage();
+    ZipPackage(const ZipPackage&) = delete;
+    ZipPackage& operator=(const ZipPackage&) = delete;
+
+    // A text entry, deflated; `render` runs while the archive is written.
+    void addText(const std::string& name, std::function<std::string()> render);
+    // A picture, stored as it is (it is compressed already).
+    void addPicture(const std::string& name, std::shared_ptr<const Picture> picture);
+    // Writes the archive; throws the first kestrane::Error met on the way.
+    void close();
+
+    // Failures inside libzip's callbacks are kept here and rethrown once libzip has returned:
+    // exceptions must not unwind through C frames.
+    struct Failure
+    {
+        std::exception_ptr error;
+    };
+
+private:
+    void add(const std::string& name, zip_source* source, int method);
+    [[noreturn]] void fail(const std::string& what);
+
+    class SinkSource;
+    Failure m_failure;
+    std::unique_ptr<SinkSource> m_output;
+    std::unique_ptr<ZipDeflater> m_deflater;
+    std::unique_ptr<ReadAhead> m_readAhead;
+    struct zip* m_archive = nullptr;
+};
+
+} // namespace kestrane::presentation
