@@ -41,8 +41,6 @@ std::string_view errorText(ErrorCode code)
         return "The presentation cannot be saved under that name";
     case ErrorCode::FormatLimitExceeded:
         return "The presentation exceeds a limit of the file format";
-    case ErrorCode::FormatUnavailable:
-        return "That file format is not available";
     case ErrorCode::CompoundFileFailed:
         return "The compound file container could not be written";
     case ErrorCode::DriveUnavailable:

@@ -34,7 +34,6 @@ enum class ErrorCode : int
     SaveFailed = 401,
     SaveTargetInvalid = 402,
     FormatLimitExceeded = 403,
-    FormatUnavailable = 404,
     CompoundFileFailed = 405,
 
     // Desktop services

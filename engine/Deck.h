@@ -4,13 +4,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrane::presentation {
 
 // What a file writer is given: the slides in show order, each with its pictures in the order
 // they were added. Geometry is in points, as read from the typed texts; each writer rounds it to
-// its own unit with toUnits().
+// its own unit.
 struct PictureBox
 {
     double left = 0;
@@ -39,8 +40,15 @@ struct Deck
 inline constexpr double slideWidthPoints = 720;
 inline constexpr double slideHeightPoints = 540;
 
-// Points to a format's whole unit (8 per point in .ppt, 12700 in .pptx), rounded to nearest with
-// halves away from zero.
+// Points to a format's whole unit (Format::unitsPerPoint), rounded to nearest with halves away
+// from zero.
 std::int64_t toUnits(double points, std::int64_t unitsPerPoint);
+
+// Reads the four placement texts, in points, exactly as the placement checks read them. Throws
+// kestrane::Error when a text is not a number (PlacementNotNumeric), or for a negative size or a
+// value no format can hold (PlacementOutOfRange). Each format checks its own, narrower range when
+// the deck is saved.
+PictureBox readPlacement(const std::string& left, const std::string& top, const std::string& width,
+                         const std::string& height);
 
 } // namespace kestrane::presentation

@@ -3,7 +3,6 @@
 #include "base/Error.h"
 #include "engine/Deck.h"
 #include "engine/FilePicture.h"
-#include "engine/Placement.h"
 #include "engine/SaveDeck.h"
 
 #include <algorithm>

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <unordered_set>
 
 namespace kestrane::presentation {
 
@@ -54,59 +53,28 @@ private:
     std::uint64_t m_nextReport = reportStep;
 };
 
-// A .pptx stores each picture once per frame showing it.
-std::uint64_t framedPictureBytes(const Deck& deck)
-{
-    std::uint64_t total = 0;
-    for (const SlideContent& slide : deck.slides) {
-        for (const PlacedPicture& placed : slide.pictures)
-            total += placed.picture->size();
-    }
-    return total;
-}
-
-// A .ppt stores each picture once, however many frames show it.
-std::uint64_t distinctPictureBytes(const Deck& deck)
-{
-    std::unordered_set<const Picture*> seen;
-    std::uint64_t total = 0;
-    for (const SlideContent& slide : deck.slides) {
-        for (const PlacedPicture& placed : slide.pictures) {
-            if (seen.insert(placed.picture.get()).second)
-                total += placed.picture->size();
-        }
-    }
-    return total;
-}
-
-void save(const std::string& fileName, const std::function<void(ByteSink&)>& write,
-          const SaveProgress& progress, std::uint64_t total)
-{
-    if (!progress) {
-        saveAtomically(fileName, write);
-        return;
-    }
-    progress(0, total);
-    saveAtomically(fileName, [&](ByteSink& file) {
-        ReportingSink sink(file, progress, total);
-        write(sink);
-    });
-    progress(total, total);
-}
-
 } // namespace
+
+const Format& formatFor(const std::string& fileName)
+{
+    return endsWithPptx(fileName) ? pptxFormat : pptFormat;
+}
 
 void saveDeck(const Deck& deck, const std::string& fileName, const SaveProgress& progress)
 {
-    if (endsWithPptx(fileName)) {
-        checkPptxLimits(deck);
-        save(
-            fileName, [&deck](ByteSink& sink) { writePptx(deck, sink); }, progress, framedPictureBytes(deck));
+    const Format& format = formatFor(fileName);
+    format.checkLimits(deck);
+    if (!progress) {
+        saveAtomically(fileName, [&](ByteSink& file) { format.write(deck, file); });
         return;
     }
-    checkPptLimits(deck);
-    save(
-        fileName, [&deck](ByteSink& sink) { writePpt(deck, sink); }, progress, distinctPictureBytes(deck));
+    const std::uint64_t total = format.pictureBytes(deck);
+    progress(0, total);
+    saveAtomically(fileName, [&](ByteSink& file) {
+        ReportingSink sink(file, progress, total);
+        format.write(deck, sink);
+    });
+    progress(total, total);
 }
 
 } // namespace kestrane::presentation

@@ -3,7 +3,7 @@
 
 #include "base/Placement.h"
 #include "base/Error.h"
-#include "engine/Placement.h"
+#include "engine/Deck.h"
 #include "settings/PlacementSettings.h"
 
 #include <array>

@@ -189,7 +189,7 @@ Bytes ShapeIds::groupBlock() const
 
 Anchor anchorOf(const PictureBox& box)
 {
-    auto edge = [](double points) { return static_cast<std::int16_t>(toUnits(points, 8)); };
+    auto edge = [](double points) { return static_cast<std::int16_t>(toUnits(points, masterUnitsPerPoint)); };
     return {edge(box.top), edge(box.left), edge(box.left + box.width), edge(box.top + box.height)};
 }
 

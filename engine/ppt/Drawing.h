@@ -8,8 +8,10 @@
 
 namespace kestrane::presentation::ppt {
 
-inline constexpr auto slideWidthUnits = static_cast<std::int32_t>(slideWidthPoints * 8);
-inline constexpr auto slideHeightUnits = static_cast<std::int32_t>(slideHeightPoints * 8);
+// Anchors and the slide size are in master units, 8 to the point.
+inline constexpr std::int64_t masterUnitsPerPoint = 8;
+inline constexpr auto slideWidthUnits = static_cast<std::int32_t>(slideWidthPoints * masterUnitsPerPoint);
+inline constexpr auto slideHeightUnits = static_cast<std::int32_t>(slideHeightPoints * masterUnitsPerPoint);
 
 // Drawing identifiers are 12 bits wide and 0xFFF is reserved: the main master is drawing 1, so
 // at most 4093 slides fit beside it.

@@ -35,13 +35,37 @@ constexpr std::size_t maxPictures = 0xFFF;
 // Anchors hold 16-bit master units: -4096 to 4095.875 points.
 bool edgeFits(double points)
 {
-    const double units = std::round(points * 8);
+    const double units = std::round(points * masterUnitsPerPoint);
     return std::isfinite(units) && units >= INT16_MIN && units <= INT16_MAX;
 }
 
 std::string pictureLabel(std::size_t slide, std::size_t picture)
 {
     return "picture " + std::to_string(picture + 1) + " on slide " + std::to_string(slide + 1);
+}
+
+// Each picture object once, in order of first use. Counted before identical contents are merged,
+// so neither the limits nor the progress need to read the pictures.
+std::vector<const Picture*> distinctPictures(const Deck& deck)
+{
+    std::unordered_set<const Picture*> seen;
+    std::vector<const Picture*> pictures;
+    for (const SlideContent& slide : deck.slides) {
+        for (const PlacedPicture& placed : slide.pictures) {
+            if (seen.insert(placed.picture.get()).second)
+                pictures.push_back(placed.picture.get());
+        }
+    }
+    return pictures;
+}
+
+// A .ppt stores each picture once, however many frames show it.
+std::uint64_t distinctPictureBytes(const Deck& deck)
+{
+    std::uint64_t total = 0;
+    for (const Picture* picture : distinctPictures(deck))
+        total += picture->size();
+    return total;
 }
 
 std::vector<std::uint64_t> shapeCounts(const Deck& deck)
@@ -89,9 +113,6 @@ void checkPptLimits(const Deck& deck)
     if (deck.slides.size() > maxSlides)
         limitExceeded("at most " + std::to_string(maxSlides) + " slides, this presentation has " +
                       std::to_string(deck.slides.size()));
-
-    std::unordered_set<const Picture*> distinct;
-    std::uint64_t pictureBytes = 0;
     for (std::size_t s = 0; s < deck.slides.size(); ++s) {
         const auto& placed = deck.slides[s].pictures;
         for (std::size_t p = 0; p < placed.size(); ++p) {
@@ -101,25 +122,24 @@ void checkPptLimits(const Deck& deck)
                     limitExceeded("picture edges only from -4096 to 4095.875 points, " + pictureLabel(s, p) +
                                   " has an edge at " + std::to_string(edge) + " points");
             }
-            // Counted per picture object, before identical contents are merged, so the check never
-            // needs to read the pictures.
-            if (distinct.insert(placed[p].picture.get()).second)
-                pictureBytes += placed[p].picture->size() + blipOverhead;
         }
     }
-    if (distinct.size() > maxPictures)
+    const std::vector<const Picture*> pictures = distinctPictures(deck);
+    if (pictures.size() > maxPictures)
         limitExceeded("at most " + std::to_string(maxPictures) +
-                      " different pictures, this presentation has " + std::to_string(distinct.size()));
-    if (pictureBytes > maxStreamSize)
-        limitExceeded("at most 2 GiB of pictures in all, these pictures need " +
-                      std::to_string(pictureBytes) + " bytes");
+                      " different pictures, this presentation has " + std::to_string(pictures.size()));
+    const std::uint64_t blipBytes = distinctPictureBytes(deck) + pictures.size() * blipOverhead;
+    if (blipBytes > maxStreamSize)
+        limitExceeded("at most 2 GiB of pictures in all, these pictures need " + std::to_string(blipBytes) +
+                      " bytes");
     if (ShapeIds(shapeCounts(deck)).largestShapeId() >= shapeIdLimit)
         limitExceeded("fewer pictures in all: the shape identifiers run out");
 }
 
+const Format pptFormat{masterUnitsPerPoint, checkPptLimits, distinctPictureBytes, writePpt};
+
 void writePpt(const Deck& deck, ByteSink& sink)
 {
-    checkPptLimits(deck);
     PictureStore pictures(deck);
     CompoundFile file(sink, powerPointClassId);
     // The pictures first: the document's picture entries carry the digests taken while copying.

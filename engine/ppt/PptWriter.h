@@ -1,14 +1,13 @@
 #pragma once
 
-#include "engine/ByteSink.h"
-#include "engine/Deck.h"
+#include "engine/Format.h"
 
 namespace kestrane::presentation {
 
 // PowerPoint 97-2003 binary presentation (.ppt) in an OLE2 compound file.
+extern const Format pptFormat;
 
-// Throws kestrane::Error (FormatLimitExceeded) when the deck does not fit the format; called
-// before the target file is touched.
+// Throws kestrane::Error (FormatLimitExceeded) when the deck does not fit the format.
 void checkPptLimits(const Deck& deck);
 
 void writePpt(const Deck& deck, ByteSink& sink);

@@ -20,6 +20,23 @@ void checkPptxLimits(const Deck& deck)
     }
 }
 
+namespace {
+
+// A .pptx stores each picture once per frame showing it.
+std::uint64_t framedPictureBytes(const Deck& deck)
+{
+    std::uint64_t total = 0;
+    for (const SlideContent& slide : deck.slides) {
+        for (const PlacedPicture& placed : slide.pictures)
+            total += placed.picture->size();
+    }
+    return total;
+}
+
+} // namespace
+
+const Format pptxFormat{emuPerPoint, checkPptxLimits, framedPictureBytes, writePptx};
+
 void writePptx(const Deck& deck, ByteSink& sink)
 {
     const std::size_t slideCount = deck.slides.size();

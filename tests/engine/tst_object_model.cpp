@@ -186,10 +186,6 @@ private slots:
             << QStringList{"0", "0", "-76e-230", "1"} << 204 << QList<qint64>{};
         QTest::newRow("negative zero width")
             << QStringList{"0", "0", "-0", "1"} << 0 << QList<qint64>{0, 0, 0, 12700};
-        QTest::newRow("left too far right")
-            << QStringList{"2147483648", "0", "1", "1"} << 204 << QList<qint64>{};
-        QTest::newRow("top too far up")
-            << QStringList{"0", "-2147483649", "1", "1"} << 204 << QList<qint64>{};
         QTest::newRow("huge width") << QStringList{"0", "0", "1e300", "1"} << 204 << QList<qint64>{};
     }
 
@@ -444,22 +440,15 @@ private slots:
         QTest::newRow("just the extension") << ".pptx" << true;
     }
 
-    // .pptx gives a zip package; any other name the binary format, or its error until it exists.
+    // .pptx gives a zip package; any other name the binary format.
     void formatFollowsName()
     {
         QFETCH(QString, name);
         QFETCH(bool, zip);
         addPicture(*m_pres->Slides().Add(1, automation::ppLayoutBlank), jpeg(QStringLiteral("a.jpg")));
-        const int error = errorNumber([&] { m_pres->SaveAs(path(name).toStdString()); });
-        if (zip) {
-            QCOMPARE(error, 0);
-            QVERIFY(testing::readFileBytes(path(name)).startsWith("PK\3\4"));
-        } else if (error == 0) {
-            QVERIFY(testing::readFileBytes(path(name)).startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
-        } else {
-            QCOMPARE(error, 404);
-            QVERIFY(!QFile::exists(path(name)));
-        }
+        QCOMPARE(errorNumber([&] { m_pres->SaveAs(path(name).toStdString()); }), 0);
+        const QByteArray bytes = testing::readFileBytes(path(name));
+        QVERIFY(zip ? bytes.startsWith("PK\3\4") : bytes.startsWith("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"));
     }
 };
 

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/ByteSink.h"
+#include "engine/Deck.h"
+
+#include <cstdint>
+#include <string>
+
+namespace kestrane::presentation {
+
+// What a save needs of one file format, stated once per format beside its writer.
+struct Format
+{
+    // The format's whole unit of length, which every placement is rounded to.
+    std::int64_t unitsPerPoint;
+    // Throws kestrane::Error (FormatLimitExceeded) when the deck does not fit the format; the
+    // save calls it once, before the target file is touched.
+    void (*checkLimits)(const Deck& deck);
+    // The picture bytes the file will hold, which the save's progress is counted against.
+    std::uint64_t (*pictureBytes)(const Deck& deck);
+    void (*write)(const Deck& deck, ByteSink& sink);
+};
+
+// Office Open XML for a name ending in ".pptx" (any letter case), the 97-2003 binary format, the
+// engine's default, for every other name.
+const Format& formatFor(const std::string& fileName);
+
+} // namespace kestrane::presentation
