@@ -9,6 +9,23 @@
 
 namespace kestrane {
 
+namespace {
+
+// Ends a progress step however the step ends, a failure included.
+class ProgressStep
+{
+public:
+    explicit ProgressStep(Progress& progress) : m_progress(progress) {}
+    ~ProgressStep() { m_progress.finish(); }
+    ProgressStep(const ProgressStep&) = delete;
+    ProgressStep& operator=(const ProgressStep&) = delete;
+
+private:
+    Progress& m_progress;
+};
+
+} // namespace
+
 ConversionRun::ConversionRun(ConversionWindow& window, Services services)
     : m_window(window), m_services(services)
 {
@@ -37,17 +54,22 @@ void ConversionRun::run()
 
     app = m_services.objects.CreatePresentationApplication();
     pres = app->Presentations().Add();
-    m_services.progress.update("Pictures added", 0, 0);
-    AddImages(
-        m_services.objects, *pres, imagedir,
-        [this](PlacementField field) { return m_window.fieldText(field); },
-        [this](std::uint64_t added) { m_services.progress.update("Pictures added", added, 0); });
-    m_services.progress.finish();
+    {
+        const ProgressStep building(m_services.progress);
+        m_services.progress.report("Pictures added", 0, 0);
+        AddImages(
+            m_services.objects, *pres, imagedir,
+            [this](PlacementField field) { return m_window.fieldText(field); },
+            [this](std::uint64_t added) { m_services.progress.report("Pictures added", added, 0); });
+    }
 
     m_services.saveDialog.setFileName("");
     m_services.saveDialog.ShowSave();
-    if (!m_services.saveDialog.fileName().empty())
+    if (!m_services.saveDialog.fileName().empty()) {
+        // The application reports the save's own progress.
+        const ProgressStep saving(m_services.progress);
         pres->SaveAs(m_services.saveDialog.fileName());
+    }
     app->Quit();
 }
 

@@ -6,7 +6,6 @@
 #include "engine/SaveDeck.h"
 
 #include <algorithm>
-#include <sys/resource.h>
 #include <vector>
 
 namespace kestrane::presentation {
@@ -188,21 +187,10 @@ private:
     EnginePresentations m_presentations{m_session};
 };
 
-void raiseOpenFileLimit()
-{
-    rlimit limit;
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        // Without it a large presentation fails later with a clear "too many open files".
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 } // namespace
 
 std::shared_ptr<automation::Application> startApplication(SaveProgress progress)
 {
-    raiseOpenFileLimit();
     return std::make_shared<EngineApplication>(std::move(progress));
 }
 

@@ -18,9 +18,9 @@
 // Application::Quit drops every deck, which closes every picture file.
 namespace kestrane::presentation {
 
-// A new application object. Presentations keep their pictures' files open until they are saved
-// and quit, so this raises the process's open-file limit as far as it may go. Every SaveAs tells
-// `progress` how far it has come.
+// A new application object. Presentations keep their pictures' files open until the application
+// quits, one file each, within the process's open-file limit. Every SaveAs tells `progress` how
+// far it has come.
 std::shared_ptr<automation::Application> startApplication(SaveProgress progress = {});
 
 } // namespace kestrane::presentation

@@ -20,4 +20,23 @@ std::string fatalErrorText(const Error& error);
 void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,
                           const std::function<void()>& handler);
 
+// How a window runs each of its event handlers: through runReportingFailures.
+class HandlerRunner
+{
+public:
+    HandlerRunner(MessageBox& messageBox, ProgramEnd& programEnd)
+        : m_messageBox(messageBox), m_programEnd(programEnd)
+    {
+    }
+
+    void operator()(const std::function<void()>& handler) const
+    {
+        runReportingFailures(m_messageBox, m_programEnd, handler);
+    }
+
+private:
+    MessageBox& m_messageBox;
+    ProgramEnd& m_programEnd;
+};
+
 } // namespace kestrane

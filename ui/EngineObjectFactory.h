@@ -5,8 +5,8 @@
 
 namespace kestrane {
 
-// The real objects: the built-in presentation engine, whose saves report to `progress`, and the
-// file system's own answer.
+// The real objects: the built-in presentation engine, whose saves report to `progress` as
+// "Saving", and the file system's own answer.
 class EngineObjectFactory : public ObjectFactory
 {
 public:

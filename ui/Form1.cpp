@@ -51,9 +51,9 @@ Form1::Form1(Services services)
     setTabOrder(Command1, Command3);
     setTabOrder(Command3, Command2);
 
-    connect(Command1, &QPushButton::clicked, this, [this] { handle([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
-    connect(Command3, &QPushButton::clicked, this, [this] { handle([this] { Command3_Click(); }); });
+    connect(Command1, &QPushButton::clicked, this, [this] { m_handle([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, [this] { m_handle([this] { Command2_Click(); }); });
+    connect(Command3, &QPushButton::clicked, this, [this] { m_handle([this] { Command3_Click(); }); });
 }
 
 Form1::~Form1()
@@ -71,14 +71,9 @@ void Form1::showForm2()
     m_form2->showModal();
 }
 
-void Form1::handle(const std::function<void()>& handler)
-{
-    runReportingFailures(m_services.messageBox, m_services.programEnd, handler);
-}
-
 void Form1::start()
 {
-    handle([this] { Form_Load(); });
+    m_handle([this] { Form_Load(); });
     show();
     activateWindow();
     Text1->setFocus(Qt::OtherFocusReason);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "conversion/ConversionRun.h"
+#include "platform/FatalError.h"
 #include "platform/Services.h"
 #include "settings/PlacementSettings.h"
 
@@ -62,10 +63,10 @@ private:
     std::string imageDirectory() override;
     void setImageDirectory(const std::string& directory) override;
     void showDirectoryChooser() override;
-    // Every event handler runs through here, so a failure is reported and ends the program.
-    void handle(const std::function<void()>& handler);
 
     Services m_services;
+    // Every event handler runs through it, so a failure is reported and ends the program.
+    HandlerRunner m_handle{m_services.messageBox, m_services.programEnd};
     PlacementSettings m_settings;
     QPointer<Form2> m_form2;
     // Not owned: an open About dialog outlives the main window.

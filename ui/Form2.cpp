@@ -20,7 +20,7 @@ Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& dr
     setWindowTitle(QStringLiteral("Select the Image Directory"));
     setWindowModality(Qt::ApplicationModal);
 
-    Dir1 = new DirectoryList([this](const std::function<void()>& reaction) { handle(reaction); }, this);
+    Dir1 = new DirectoryList([this](const std::function<void()>& reaction) { m_handle(reaction); }, this);
     Drive1 = new DriveList(drives, this);
     Command1 = makeButton(this, "Select");
     Command2 = makeButton(this, "Cancel");
@@ -38,14 +38,9 @@ Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& dr
 
     Dir1->setPath(QDir::currentPath());
 
-    connect(Drive1, &DriveList::driveChanged, this, [this] { handle([this] { Drive1_Change(); }); });
-    connect(Command1, &QPushButton::clicked, this, [this] { handle([this] { Command1_Click(); }); });
-    connect(Command2, &QPushButton::clicked, this, [this] { handle([this] { Command2_Click(); }); });
-}
-
-void Form2::handle(const std::function<void()>& handler)
-{
-    runReportingFailures(m_services.messageBox, m_services.programEnd, handler);
+    connect(Drive1, &DriveList::driveChanged, this, [this] { m_handle([this] { Drive1_Change(); }); });
+    connect(Command1, &QPushButton::clicked, this, [this] { m_handle([this] { Command1_Click(); }); });
+    connect(Command2, &QPushButton::clicked, this, [this] { m_handle([this] { Command2_Click(); }); });
 }
 
 void Form2::showModal()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FatalError.h"
 #include "platform/Services.h"
 
 #include <QWidget>
@@ -44,11 +45,10 @@ private:
     void Command1_Click();
     void Command2_Click();
 
-    // Every event handler runs through here, so a failure is reported and ends the program.
-    void handle(const std::function<void()>& handler);
-
     Form1& m_form1;
     Services m_services;
+    // Every event handler runs through it, so a failure is reported and ends the program.
+    HandlerRunner m_handle{m_services.messageBox, m_services.programEnd};
 };
 
 } // namespace kestrane

@@ -56,13 +56,8 @@ HelpDialog::HelpDialog(Services services) : m_services(services)
     setTabOrder(OKButton, Command1);
     OKButton->setFocus();
 
-    connect(Command1, &QPushButton::clicked, this, [this] { handle([this] { Command1_Click(); }); });
-    connect(OKButton, &QPushButton::clicked, this, [this] { handle([this] { OKButton_Click(); }); });
-}
-
-void HelpDialog::handle(const std::function<void()>& handler)
-{
-    runReportingFailures(m_services.messageBox, m_services.programEnd, handler);
+    connect(Command1, &QPushButton::clicked, this, [this] { m_handle([this] { Command1_Click(); }); });
+    connect(OKButton, &QPushButton::clicked, this, [this] { m_handle([this] { OKButton_Click(); }); });
 }
 
 void HelpDialog::Command1_Click()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/FatalError.h"
 #include "platform/Services.h"
 
 #include <QWidget>
@@ -27,9 +28,10 @@ public:
 private:
     void Command1_Click();
     void OKButton_Click();
-    void handle(const std::function<void()>& handler);
 
     Services m_services;
+    // Every event handler runs through it, so a failure is reported and ends the program.
+    HandlerRunner m_handle{m_services.messageBox, m_services.programEnd};
 };
 
 } // namespace kestrane

@@ -29,7 +29,7 @@ ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgress
     m_text->setMinimumWidth(m_text->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 40);
 }
 
-void ProgressWindow::update(const std::string& text, std::uint64_t done, std::uint64_t total)
+void ProgressWindow::report(const std::string& text, std::uint64_t done, std::uint64_t total)
 {
     // A step's first report is the one it makes as it starts.
     if (!m_sinceStart.isValid())

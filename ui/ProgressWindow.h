@@ -20,7 +20,7 @@ class ProgressWindow : public QWidget, public Progress
 public:
     ProgressWindow();
 
-    void update(const std::string& text, std::uint64_t done, std::uint64_t total) override;
+    void report(const std::string& text, std::uint64_t done, std::uint64_t total) override;
     void finish() override;
 
 private:

@@ -1,4 +1,5 @@
 #include "platform/IniSettingsStore.h"
+#include "platform/OpenFileLimit.h"
 #include "platform/ProgramEnd.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtSaveFileDialog.h"
@@ -14,6 +15,7 @@
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    kestrane::raiseOpenFileLimit();
     kestrane::setDesktopIdentity();
 
     kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());

@@ -1,5 +1,6 @@
 #include "base/Error.h"
 #include "engine/Engine.h"
+#include "platform/OpenFileLimit.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PptxReader.h"
 #include "tests/support/TestPictures.h"
@@ -387,7 +388,7 @@ private slots:
         QCOMPARE(names(save(*m_pres)), QStringList{"a.jpg"});
     }
 
-    // More pictures than the usual soft limit of open files: the application raises it.
+    // More pictures than the usual soft limit of open files, which the program raises at start.
     void manyPicturesHeldOpen()
     {
         for (int i = 0; i < 300; ++i)
@@ -398,6 +399,7 @@ private slots:
             ::getrlimit(RLIMIT_NOFILE, &limit);
             limit.rlim_cur = 64;
             ::setrlimit(RLIMIT_NOFILE, &limit);
+            raiseOpenFileLimit();
             auto app = presentation::startApplication();
             auto pres = app->Presentations().Add();
             auto slide = pres->Slides().Add(1, automation::ppLayoutBlank);

