@@ -1,8 +1,8 @@
 #include "engine/Deck.h"
 #include "engine/Engine.h"
-#include "tests/ppt/PptReadBack.h"
-#include "tests/ppt/PptReader.h"
 #include "tests/support/LibreOfficeReader.h"
+#include "tests/support/PptReadBack.h"
+#include "tests/support/PptReader.h"
 #include "tests/support/TestPictures.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Deck.h"
-#include "tests/ppt/PptReader.h"
+#include "tests/support/PptReader.h"
 
 #include <QByteArray>
 #include <QString>

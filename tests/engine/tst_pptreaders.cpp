@@ -2,9 +2,9 @@
 // size, each picture's anchor and bytes) and LibreOffice (pages, order, frame geometry) for the
 // decks the format-independent round trips in tests/engine do not make.
 #include "engine/ppt/PptWriter.h"
-#include "tests/ppt/PptFixtures.h"
-#include "tests/ppt/PptReadBack.h"
 #include "tests/support/LibreOfficeReader.h"
+#include "tests/support/PptFixtures.h"
+#include "tests/support/PptReadBack.h"
 #include "tests/support/Sinks.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "tests/ppt/PptFixtures.h"
+#include "tests/support/PptFixtures.h"
 
 #include "base/Error.h"
 

@@ -1,4 +1,4 @@
-#include "tests/ppt/PptReadBack.h"
+#include "tests/support/PptReadBack.h"
 
 #include "engine/ppt/Md4.h"
 

@@ -4,7 +4,7 @@
 #include "engine/ppt/Md4.h"
 #include "engine/ppt/PictureStore.h"
 #include "engine/ppt/TextStyles.h"
-#include "tests/ppt/PptFixtures.h"
+#include "tests/support/PptFixtures.h"
 
 #include <QTest>
 

@@ -2,9 +2,9 @@
 // picture bytes, the format's limits and failures of the sink and of the pictures.
 #include "base/Error.h"
 #include "engine/ppt/PptWriter.h"
-#include "tests/ppt/PptFixtures.h"
-#include "tests/ppt/PptReadBack.h"
-#include "tests/ppt/PptReader.h"
+#include "tests/support/PptFixtures.h"
+#include "tests/support/PptReadBack.h"
+#include "tests/support/PptReader.h"
 #include "tests/support/Sinks.h"
 
 #include <QTest>
