@@ -3,9 +3,9 @@
 // decks the format-independent round trips in tests/engine do not make.
 #include "engine/ppt/PptWriter.h"
 #include "tests/support/LibreOfficeReader.h"
-#include "tests/support/PptFixtures.h"
 #include "tests/support/PptReadBack.h"
 #include "tests/support/Sinks.h"
+#include "tests/support/TestPictures.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -54,9 +54,15 @@ private:
 void TestPptReaders::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QString error;
-    const PictureFixtures f = makePictureFixtures(error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    std::shared_ptr<MemoryPicture> jpeg, jpeg2, cmykJpeg, png;
+    try {
+        jpeg = testPicture(TestImage::Baseline, 1);
+        jpeg2 = testPicture(TestImage::Progressive, 2);
+        cmykJpeg = testPicture(TestImage::Cmyk, 3);
+        png = testPicture(TestImage::Png, 4);
+    } catch (const std::exception& error) {
+        QFAIL(error.what());
+    }
 
     auto add = [this](const QString& name, std::vector<std::vector<PlacedPicture>> slides, bool libreOffice) {
         Deck deck;
@@ -66,28 +72,23 @@ void TestPptReaders::initTestCase()
     };
     // Sizes (LibreOffice sees empty and one-slide decks in the round-trip suite; it cannot decode noise)
     add("empty", {}, false);
-    add("one", {{{f.rgbJpeg, {36, 18, 288, 216}}}}, false);
+    add("one", {{{jpeg, {36, 18, 288, 216}}}}, false);
     std::vector<std::vector<PlacedPicture>> many;
     for (int i = 0; i < 300; ++i)
-        many.push_back({{i % 3 == 0   ? f.png
-                         : i % 3 == 1 ? f.rgbJpeg
-                                      : f.rgbJpeg2,
-                         {i * 0.5, i * 0.25, 100.0 + i, 80}}});
+        many.push_back({{i % 3 == 0 ? png : i % 3 == 1 ? jpeg : jpeg2, {i * 0.5, i * 0.25, 100.0 + i, 80}}});
     add("many", many, true);
-    add("big", {{{f.png, {0, 0, 72, 72}}}, {{noiseJpeg(21 * 1000 * 1000, 3), {10, 20, 300, 200}}}}, false);
+    add("big", {{{png, {0, 0, 72, 72}}}, {{noisePicture(21 * 1000 * 1000, 3), {10, 20, 300, 200}}}}, false);
     // Formats, negative and fractional geometry, order; several frames per drawing, one shared entry
     add("formats",
-        {{{f.rgbJpeg, {55, -60, 612, 792}}},
-         {{f.cmykJpeg, {72.5, 10.125, 300.25, 200}}},
-         {{f.png, {-100, -50, 400, 300.5}}},
-         {{f.rgbJpeg2, {0, 0, 720, 540}}}},
+        {{{jpeg, {55, -60, 612, 792}}},
+         {{cmykJpeg, {72.5, 10.125, 300.25, 200}}},
+         {{png, {-100, -50, 400, 300.5}}},
+         {{jpeg2, {0, 0, 720, 540}}}},
         false);
-    add("several",
-        {{{f.rgbJpeg, {0, 0, 100, 100}}, {f.png, {100, 0, 100, 100}}, {f.cmykJpeg, {200, 10, 50, 40}}}},
+    add("several", {{{jpeg, {0, 0, 100, 100}}, {png, {100, 0, 100, 100}}, {cmykJpeg, {200, 10, 50, 40}}}},
         true);
-    const auto copy = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
-    add("shared", {{{f.rgbJpeg, {1, 2, 30, 40}}}, {{copy, {5, 6, 70, 80}}}, {{f.rgbJpeg, {9, 10, 110, 120}}}},
-        true);
+    const auto copy = std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, jpeg->bytes());
+    add("shared", {{{jpeg, {1, 2, 30, 40}}}, {{copy, {5, 6, 70, 80}}}, {{jpeg, {9, 10, 110, 120}}}}, true);
 
     QStringList all;
     QStringList forLibreOffice;

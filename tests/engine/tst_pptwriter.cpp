@@ -2,10 +2,10 @@
 // picture bytes, the format's limits and failures of the sink and of the pictures.
 #include "base/Error.h"
 #include "engine/ppt/PptWriter.h"
-#include "tests/support/PptFixtures.h"
 #include "tests/support/PptReadBack.h"
 #include "tests/support/PptReader.h"
 #include "tests/support/Sinks.h"
+#include "tests/support/TestPictures.h"
 
 #include <QTest>
 #include <functional>
@@ -95,69 +95,75 @@ private slots:
     void failingPicture();
 
 private:
-    PictureFixtures m_fixtures;
+    struct Pictures
+    {
+        std::shared_ptr<MemoryPicture> jpeg, jpeg2, cmykJpeg, png;
+    } m_pictures;
 };
 
 void TestPptWriter::initTestCase()
 {
-    QString error;
-    m_fixtures = makePictureFixtures(error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    try {
+        m_pictures = {testPicture(TestImage::Baseline, 1), testPicture(TestImage::Progressive, 2),
+                      testPicture(TestImage::Cmyk, 3), testPicture(TestImage::Png, 4)};
+    } catch (const std::exception& error) {
+        QFAIL(error.what());
+    }
 }
 
 void TestPptWriter::decks_data()
 {
     QTest::addColumn<std::function<Deck()>>("make");
-    const PictureFixtures f = m_fixtures;
+    const Pictures f = m_pictures;
     // Sizes
     QTest::newRow("no slides") << std::function<Deck()>([] { return Deck{}; });
     QTest::newRow("one slide") << std::function<Deck()>([f] {
-        return sameBoxDeck({f.rgbJpeg}, {36, 18, 288, 216});
+        return sameBoxDeck({f.jpeg}, {36, 18, 288, 216});
     });
     QTest::newRow("blank slide") << std::function<Deck()>([] { return deckOf({{}}); });
     QTest::newRow("300 slides") << std::function<Deck()>([f] {
         Deck deck;
         for (int i = 0; i < 300; ++i)
             deck.slides.push_back(
-                {{{i % 2 ? f.rgbJpeg : noiseJpeg(2000 + i, i), {i * 0.5, -i * 0.25, 100, 80}}}});
+                {{{i % 2 ? f.jpeg : noisePicture(2000 + i, i), {i * 0.5, -i * 0.25, 100, 80}}}});
         return deck;
     });
     // Formats and geometry
     QTest::newRow("every format") << std::function<Deck()>([f] {
-        return deckOf({{{f.rgbJpeg, {55, -60, 612, 792}}},
+        return deckOf({{{f.jpeg, {55, -60, 612, 792}}},
                        {{f.cmykJpeg, {72.5, 10.125, 300.25, 200}}},
                        {{f.png, {-100, -4096, 4000, 8191.875}}},
-                       {{f.rgbJpeg2, {0, 0, 720, 540}}}});
+                       {{f.jpeg2, {0, 0, 720, 540}}}});
     });
     QTest::newRow("several pictures on a slide") << std::function<Deck()>([f] {
         return deckOf(
-            {{{f.rgbJpeg, {0, 0, 100, 100}}, {f.png, {100, 0, 100, 100}}, {f.cmykJpeg, {200, 0, 1, 1}}},
-             {{f.rgbJpeg2, {10, 10, 10, 10}}}});
+            {{{f.jpeg, {0, 0, 100, 100}}, {f.png, {100, 0, 100, 100}}, {f.cmykJpeg, {200, 0, 1, 1}}},
+             {{f.jpeg2, {10, 10, 10, 10}}}});
     });
     // Shared pictures: one entry, counted per frame
     QTest::newRow("picture on every slide") << std::function<Deck()>([f] {
-        return sameBoxDeck({f.rgbJpeg, f.png, f.rgbJpeg, f.rgbJpeg}, {1, 2, 3, 4});
+        return sameBoxDeck({f.jpeg, f.png, f.jpeg, f.jpeg}, {1, 2, 3, 4});
     });
     QTest::newRow("same bytes in two pictures") << std::function<Deck()>([f] {
-        const auto copy = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, f.rgbJpeg->bytes());
-        return sameBoxDeck({f.rgbJpeg, copy, f.png}, {1, 2, 3, 4});
+        const auto copy = std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, f.jpeg->bytes());
+        return sameBoxDeck({f.jpeg, copy, f.png}, {1, 2, 3, 4});
     });
     // Pictures held whole until their digest is known, wrapping round the room for them, between
     // pictures too big to hold and copies whose digest is known before
     QTest::newRow("small, big and shared pictures") << std::function<Deck()>([f] {
-        const auto big = noiseJpeg(7 * 1024 * 1024, 11);
-        return sameBoxDeck({noiseJpeg(200000, 12), big, f.rgbJpeg, noiseJpeg(3 * 1024 * 1024, 13),
-                            noiseJpeg(5 * 1024 * 1024 + 1, 14), f.rgbJpeg, big,
-                            noiseJpeg(6 * 1024 * 1024, 15), noiseJpeg(6 * 1024 * 1024 + 1, 16),
-                            noiseJpeg(100, 17)},
+        const auto big = noisePicture(7 * 1024 * 1024, 11);
+        return sameBoxDeck({noisePicture(200000, 12), big, f.jpeg, noisePicture(3 * 1024 * 1024, 13),
+                            noisePicture(5 * 1024 * 1024 + 1, 14), f.jpeg, big,
+                            noisePicture(6 * 1024 * 1024, 15), noisePicture(6 * 1024 * 1024 + 1, 16),
+                            noisePicture(100, 17)},
                            {1, 2, 3, 4});
     });
     // More shapes than one identifier cluster holds
     QTest::newRow("1100 pictures on a slide") << std::function<Deck()>([f] {
         Deck deck = sameBoxDeck({f.png}, {0, 0, 10, 10});
         for (int i = 0; i < 1100; ++i)
-            deck.slides[0].pictures.push_back({i % 3 ? f.png : f.rgbJpeg, {i * 0.5, 0, 10, 10}});
-        deck.slides.push_back({{{f.rgbJpeg2, {0, 0, 10, 10}}}});
+            deck.slides[0].pictures.push_back({i % 3 ? f.png : f.jpeg, {i * 0.5, 0, 10, 10}});
+        deck.slides.push_back({{{f.jpeg2, {0, 0, 10, 10}}}});
         return deck;
     });
 }
@@ -173,22 +179,22 @@ void TestPptWriter::largestDeck()
 {
     Deck deck = sameBoxDeck({}, {});
     for (int i = 0; i < 4093; ++i)
-        deck.slides.push_back({{{m_fixtures.png, {i % 700 * 1.0, 0, 20, 20}}}});
+        deck.slides.push_back({{{m_pictures.png, {i % 700 * 1.0, 0, 20, 20}}}});
     verifyDeck(deck, writeToMemory(deck));
 }
 
 void TestPptWriter::pictureOverTwentyMegabytes()
 {
-    const auto big = noiseJpeg(21 * 1000 * 1000 + 3, 99);
-    const Deck deck = deckOf({{{m_fixtures.rgbJpeg, {0, 0, 10, 10}}}, {{big, {5, 5, 700, 500}}}});
+    const auto big = noisePicture(21 * 1000 * 1000 + 3, 99);
+    const Deck deck = deckOf({{{m_pictures.jpeg, {0, 0, 10, 10}}}, {{big, {5, 5, 700, 500}}}});
     const ByteVector bytes = writeToMemory(deck);
     verifyDeck(deck, bytes);
-    QCOMPARE(readPpt(bytes).streams.at("Pictures").size(), m_fixtures.rgbJpeg->size() + big->size() + 2 * 25);
+    QCOMPARE(readPpt(bytes).streams.at("Pictures").size(), m_pictures.jpeg->size() + big->size() + 2 * 25);
 }
 
 void TestPptWriter::identicalInputGivesIdenticalFile()
 {
-    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png}, {1, 2, 3, 4});
+    const Deck deck = sameBoxDeck({m_pictures.jpeg, m_pictures.png}, {1, 2, 3, 4});
     QVERIFY(writeToMemory(deck) == writeToMemory(deck));
 }
 
@@ -196,7 +202,7 @@ void TestPptWriter::limits_data()
 {
     QTest::addColumn<std::function<Deck()>>("make");
     QTest::addColumn<QString>("limit"); // empty: fits
-    const PicturePtr small = noiseJpeg(100, 5);
+    const PicturePtr small = noisePicture(100, 5);
     const QString edges = "picture edges only from -4096 to 4095.875 points";
     auto box = [small](PictureBox b) {
         return std::function<Deck()>([=] { return sameBoxDeck({small}, b); });
@@ -343,7 +349,7 @@ void TestPptWriter::readerCatchesDamage()
 {
     QFETCH(Damage, damage);
     QFETCH(QString, problem);
-    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png}, {1, 2, 3, 4});
+    const Deck deck = sameBoxDeck({m_pictures.jpeg, m_pictures.png}, {1, 2, 3, 4});
     const PptFile clean = readPpt(writeToMemory(deck));
     QVERIFY2(clean.problems.empty(), clean.problemText().c_str());
     auto streams = clean.streams;
@@ -364,7 +370,7 @@ void TestPptWriter::failingSink_data()
 void TestPptWriter::failingSink()
 {
     QFETCH(qint64, limit);
-    const Deck deck = sameBoxDeck({m_fixtures.rgbJpeg, m_fixtures.png, noiseJpeg(150000, 3)}, {1, 2, 3, 4});
+    const Deck deck = sameBoxDeck({m_pictures.jpeg, m_pictures.png, noisePicture(150000, 3)}, {1, 2, 3, 4});
     const std::size_t whole = writeToMemory(deck).size();
     FailingSink sink(limit < 0 ? whole : static_cast<std::uint64_t>(limit));
     try {
@@ -402,13 +408,14 @@ void TestPptWriter::failingPicture()
     QFETCH(int, goodReads);
     QFETCH(bool, mayBeACopy);
     QFETCH(bool, anythingWritten);
-    const std::vector<std::uint8_t> bytes = noiseJpeg(size, 7)->bytes();
-    const auto changing = std::make_shared<BytesPicture>("image7.jpg", PictureFormat::Jpeg, bytes, goodReads);
-    std::vector<std::uint8_t> nearCopy = bytes;
+    const std::string bytes = noisePicture(size, 7)->bytes();
+    const auto changing =
+        std::make_shared<MemoryPicture>("image7.jpg", PictureFormat::Jpeg, bytes, goodReads);
+    std::string nearCopy = bytes;
     nearCopy[100] ^= 1;
     const auto other = mayBeACopy
-                           ? std::make_shared<BytesPicture>("image8.jpg", PictureFormat::Jpeg, nearCopy)
-                           : m_fixtures.png;
+                           ? std::make_shared<MemoryPicture>("image8.jpg", PictureFormat::Jpeg, nearCopy)
+                           : m_pictures.png;
     const Deck deck = sameBoxDeck({other, changing}, {});
     MemorySink sink;
     try {

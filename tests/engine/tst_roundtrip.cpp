@@ -66,19 +66,6 @@ double expectedCentimetres(const QString& points, std::int64_t unitsPerPoint)
     return double(units) / double(unitsPerPoint) / 72.0 * 2.54;
 }
 
-// What the engine should make of each picture: CMYK JPEGs get a blip of their own.
-presentation::PictureFormat formatOf(TestImage kind)
-{
-    switch (kind) {
-    case TestImage::Png:
-        return presentation::PictureFormat::Png;
-    case TestImage::Cmyk:
-        return presentation::PictureFormat::CmykJpeg;
-    default:
-        return presentation::PictureFormat::Jpeg;
-    }
-}
-
 // One picture per slide, every one at the typed placement.
 testing::ExpectedSlides expectedSlides(const Case& testCase, const QList<QByteArray>& sources)
 {
@@ -86,7 +73,8 @@ testing::ExpectedSlides expectedSlides(const Case& testCase, const QList<QByteAr
     const presentation::PictureBox box{p[0].toDouble(), p[1].toDouble(), p[2].toDouble(), p[3].toDouble()};
     testing::ExpectedSlides slides;
     for (qsizetype i = 0; i < sources.size(); ++i)
-        slides.push_back({testing::expectedFrame(box, formatOf(testCase.pictures[i]), sources[i])});
+        slides.push_back(
+            {testing::expectedFrame(box, testing::pictureFormat(testCase.pictures[i]), sources[i])});
     return slides;
 }
 

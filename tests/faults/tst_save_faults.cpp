@@ -14,7 +14,6 @@
 
 #include <QDir>
 #include <QDirIterator>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -233,17 +232,6 @@ QStringList everythingUnder(const QString& root)
         entries << QDir(root).relativeFilePath(it.next());
     entries.sort();
     return entries;
-}
-
-// Bytes that look like compressed image data; repeated bytes would make the searches for the
-// pictures in the saved files slow.
-QByteArray noise(qsizetype size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(generator.generate());
-    return bytes;
 }
 
 // A picture made long ago: a rewrite now changes its modification time, however fast it comes.
