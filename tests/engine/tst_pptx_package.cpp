@@ -1,4 +1,3 @@
-#include "base/Error.h"
 #include "engine/pptx/PptxWriter.h"
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/PptxReader.h"
@@ -260,15 +259,6 @@ private slots:
         QVERIFY(presentation.contains("<p:sldSz cx=\"9144000\" cy=\"6858000\" type=\"screen4x3\"/>"));
     }
 
-    // Same deck, same bytes: nothing depends on the clock.
-    void deterministic()
-    {
-        const Deck deck = deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}});
-        const QByteArray first = write(deck);
-        QTest::qWait(1100);
-        QCOMPARE(write(deck), first);
-    }
-
     // Small packages carry no Zip64 records; more than 65535 entries need them.
     void zip64OnlyWhenNeeded()
     {
@@ -286,86 +276,6 @@ private slots:
         const QByteArray archive = write(large);
         QVERIFY(archive.contains("PK\6\6"));
         QCOMPARE(qsizetype(testing::readZip(archive).size()), qsizetype(14 + 3 * 21900));
-    }
-
-    void failingSink_data()
-    {
-        QTest::addColumn<int>("boundary");
-        QTest::addColumn<int>("shift");
-        const int parts =
-            int(localHeaders(write(deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}}))).size());
-        for (int part = 0; part < parts; ++part) {
-            QTest::addRow("before part %d", part) << part << 0;
-            QTest::addRow("inside part %d", part) << part << 40;
-        }
-        QTest::newRow("last byte") << parts << -1;
-    }
-
-    // A sink that fails at a part boundary, inside a part or at the very end: the sink's error
-    // reaches the caller with its text.
-    void failingSink()
-    {
-        QFETCH(int, boundary);
-        QFETCH(int, shift);
-        const Deck deck = deckOf({{PictureFormat::Jpeg}, {PictureFormat::Png}});
-        const QByteArray complete = write(deck);
-        const QList<qsizetype> headers = localHeaders(complete);
-        const qsizetype limit = (boundary < headers.size() ? headers[boundary] : complete.size()) + shift;
-        testing::FailingSink sink{std::uint64_t(limit)};
-        try {
-            presentation::writePptx(deck, sink);
-            QFAIL("the failing sink was not noticed");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), 401);
-            QVERIFY2(
-                QString::fromStdString(error.description()).contains(QStringLiteral("test sink is full")),
-                error.what());
-        }
-    }
-
-    // An error of a picture (changed since it was added) reaches the caller as it was raised.
-    void pictureErrorPropagates()
-    {
-        Deck deck = deckOf({{PictureFormat::Jpeg}});
-        deck.slides[0].pictures.push_back(
-            {std::make_shared<testing::ChangedPicture>("image2.jpg", PictureFormat::Jpeg, "x"),
-             {0, 0, 1, 1}});
-        testing::MemorySink sink;
-        try {
-            presentation::writePptx(deck, sink);
-            QFAIL("the changed picture was not noticed");
-        } catch (const Error& error) {
-            QCOMPARE(error.number(), 306);
-            QVERIFY(QString::fromStdString(error.description()).contains(QStringLiteral("image2.jpg")));
-        }
-    }
-
-    void limits_data()
-    {
-        QTest::addColumn<double>("left");
-        QTest::addColumn<double>("width");
-        QTest::addColumn<int>("error");
-        QTest::newRow("widest") << -2147483648.0 << 2147483647.0 << 0;
-        QTest::newRow("left beyond") << 2147483648.0 << 1.0 << 403;
-        QTest::newRow("negative width") << 0.0 << -0.1 << 403;
-        QTest::newRow("not finite") << 0.0 << std::numeric_limits<double>::infinity() << 403;
-    }
-
-    void limits()
-    {
-        QFETCH(double, left);
-        QFETCH(double, width);
-        QFETCH(int, error);
-        Deck deck = deckOf({{PictureFormat::Jpeg}});
-        deck.slides[0].pictures[0].box = {left, 0, width, 1};
-        try {
-            presentation::checkPptxLimits(deck);
-            QCOMPARE(0, error);
-        } catch (const Error& caught) {
-            QCOMPARE(caught.number(), error);
-            QVERIFY(QString::fromStdString(caught.description())
-                        .contains(QStringLiteral("image1.jpg on slide 1")));
-        }
     }
 };
 
