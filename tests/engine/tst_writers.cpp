@@ -2,43 +2,19 @@
 // that fails while read stops the save with its error, and decks past the format's limits are
 // refused with a message that says which limit.
 #include "base/Error.h"
-#include "engine/ppt/PptWriter.h"
-#include "engine/pptx/PptxWriter.h"
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/Sinks.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/Writers.h"
 
 #include <QTest>
 #include <functional>
-#include <stdexcept>
-#include <string_view>
 
 using namespace kestrane;
 using namespace kestrane::presentation;
 using namespace kestrane::testing;
 
 namespace {
-
-struct Writer
-{
-    const char* name;
-    void (*write)(const Deck&, ByteSink&);
-    void (*checkLimits)(const Deck&);
-};
-
-const Writer writers[] = {
-    {"pptx", writePptx, checkPptxLimits},
-    {"ppt", writePpt, checkPptLimits},
-};
-
-const Writer& writer(const char* name)
-{
-    for (const Writer& candidate : writers) {
-        if (std::string_view(candidate.name) == name)
-            return candidate;
-    }
-    throw std::invalid_argument(name);
-}
 
 using PicturePtr = std::shared_ptr<const Picture>;
 using MakeDeck = std::function<Deck()>;
@@ -72,7 +48,7 @@ private slots:
     void identicalInputGivesIdenticalFile()
     {
         QFETCH(QString, format);
-        const Writer& w = writer(qPrintable(format));
+        const Writer& w = writer(format.toStdString());
         const auto shared = noisePicture(3000, 1);
         const Deck deck = sameBoxDeck(
             {shared,
@@ -132,7 +108,7 @@ private slots:
         const Deck deck = sameBoxDeck({other, changing});
         MemorySink sink;
         try {
-            writer(qPrintable(format)).write(deck, sink);
+            writer(format.toStdString()).write(deck, sink);
             QFAIL("the failed read went unnoticed");
         } catch (const Error& error) {
             QCOMPARE(error.code(), ErrorCode::PictureChanged);
@@ -237,7 +213,7 @@ private slots:
         QFETCH(MakeDeck, make);
         QFETCH(QStringList, message);
         const Deck deck = make();
-        const Writer& w = writer(qPrintable(format));
+        const Writer& w = writer(format.toStdString());
         if (message.isEmpty()) {
             w.checkLimits(deck);
             return;
