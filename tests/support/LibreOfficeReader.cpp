@@ -35,8 +35,7 @@ double toCentimetres(QStringView length)
     throw std::runtime_error("unexpected length in content.xml: " + length.toString().toStdString());
 }
 
-} // namespace
-
+// The pages and picture frames of an ODP's content.xml.
 OdpDocument parseOdp(const QString& odpPath)
 {
     const auto members = readZipFile(odpPath);
@@ -80,6 +79,8 @@ OdpDocument parseOdp(const QString& odpPath)
         throw std::runtime_error("content.xml is not well-formed: " + xml.errorString().toStdString());
     return document;
 }
+
+} // namespace
 
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
 {

@@ -34,7 +34,4 @@ struct OdpDocument
 // convert.
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files);
 
-// The pages and picture frames of an ODP's content.xml; exposed for its own tests.
-OdpDocument parseOdp(const QString& odpPath);
-
 } // namespace kestrane::testing

@@ -36,9 +36,6 @@ ExpectedFrame expectedFrame(const presentation::PictureBox& box, presentation::P
                             const QByteArray& bytes);
 ExpectedSlides expectedSlides(const presentation::Deck& deck);
 
-// The blip type a picture entry gives for each kind of picture.
-std::uint8_t blipTypeFor(presentation::PictureFormat format);
-
 // A picture frame as Apache POI read it; anchor in points, SHA-256 in hex.
 struct PoiPicture
 {
