@@ -80,30 +80,17 @@ void verifyDeck(const Deck& deck, const ByteVector& bytes)
     QCOMPARE(file.pictures.empty() ? 0 : file.streams.at("Pictures").size(), stored);
 }
 
-double toCentimetres(double points)
+// What LibreOffice should show: every picture where the deck places it.
+std::vector<std::vector<ExpectedPicture>> expectedPictures(const Deck& deck)
 {
-    return points * 2.54 / 72;
-}
-
-void verifyLibreOfficeRead(const OdpDocument& document, const Deck& deck)
-{
-    QCOMPARE(document.pages.size(), deck.slides.size());
-    for (std::size_t s = 0; s < deck.slides.size(); ++s) {
-        const auto& placed = deck.slides[s].pictures;
-        const auto& frames = document.pages[s].frames;
-        QCOMPARE(frames.size(), placed.size());
-        for (std::size_t p = 0; p < placed.size(); ++p) {
-            const PictureBox& box = placed[p].box;
-            const OdpFrame& frame = frames[p];
-            const QByteArray label = QByteArray("slide ") + QByteArray::number(qulonglong(s + 1));
-            QVERIFY2(qAbs(frame.x - toCentimetres(box.left)) <= 0.01, label);
-            QVERIFY2(qAbs(frame.y - toCentimetres(box.top)) <= 0.01, label);
-            QVERIFY2(qAbs(frame.width - toCentimetres(box.width)) <= 0.01, label);
-            QVERIFY2(qAbs(frame.height - toCentimetres(box.height)) <= 0.01, label);
-            // LibreOffice's import hands pictures back with bytes of the next record appended.
-            QVERIFY2(frame.image.startsWith(pictureBytes(*placed[p].picture)), label);
-        }
+    std::vector<std::vector<ExpectedPicture>> slides;
+    for (const SlideContent& slide : deck.slides) {
+        auto& pictures = slides.emplace_back();
+        for (const PlacedPicture& placed : slide.pictures)
+            pictures.push_back({placed.box.left, placed.box.top, placed.box.width, placed.box.height,
+                                pictureBytes(*placed.picture)});
     }
+    return slides;
 }
 
 struct NamedDeck
@@ -250,7 +237,7 @@ void TestPptWriter::decks()
         return;
     const auto libreOffice = m_libreOffice.find(named.file);
     QVERIFY(libreOffice != m_libreOffice.end());
-    verifyLibreOfficeRead(libreOffice->second, named.deck);
+    verifyLibreOfficeRead(libreOffice->second, expectedPictures(named.deck), 0.01, true);
 }
 
 void TestPptWriter::largestDeck()
