@@ -224,8 +224,8 @@ private slots:
         } catch (const Error& error) {
             QCOMPARE(error.code(), ErrorCode::FormatLimitExceeded);
             const QString text = QString::fromStdString(error.description());
-            for (const QString& part : message)
-                QVERIFY2(text.contains(part), qPrintable(text));
+            for (const QString& says : message)
+                QVERIFY2(text.contains(says), qPrintable(text));
         }
     }
 };
