@@ -1,11 +1,11 @@
 #include "base/Error.h"
 #include "engine/Engine.h"
+#include "tests/support/TestPictures.h"
 #include "ui/EngineObjectFactory.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <random>
 #include <utility>
 #include <vector>
 
@@ -14,16 +14,6 @@ using namespace kestrane;
 namespace {
 
 using Report = std::pair<std::uint64_t, std::uint64_t>;
-
-// A JPEG header and then noise: the engine reads only the header and copies the rest.
-QByteArray noiseJpeg(qsizetype size, std::uint32_t seed)
-{
-    QByteArray bytes("\xFF\xD8\xFF\xC0\0\x11\x08\0\x1e\0\x28\3\1\x11\0\2\x11\0\3\x11\0", 21);
-    std::mt19937 random(seed);
-    while (bytes.size() < size)
-        bytes.append(char(random()));
-    return bytes;
-}
 
 } // namespace
 
@@ -66,7 +56,7 @@ private slots:
             const QString path = m_dir.filePath(QStringLiteral("image%1.jpg").arg(i + 1));
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(noiseJpeg(sizes[i], std::uint32_t(i))), sizes[i]);
+            QCOMPARE(file.write(testing::noiseJpeg(sizes[i], std::uint32_t(i))), sizes[i]);
             m_pictures << path;
             m_total += std::uint64_t(sizes[i]);
         }
@@ -106,7 +96,7 @@ private slots:
         std::vector<Report> reports;
         const auto application = recordingApplication(reports);
         const auto presentation = deck(*application);
-        const QByteArray original = noiseJpeg(100000, 3);
+        const QByteArray original = testing::noiseJpeg(100000, 3);
         QFile file(m_pictures.back());
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QCOMPARE(file.write(original.left(50000)), qint64(50000));

@@ -1,8 +1,6 @@
 #include "base/Error.h"
 #include "conversion/ConversionRun.h"
 #include "engine/AtomicSave.h"
-#include "engine/ppt/PptWriter.h"
-#include "engine/pptx/PptxWriter.h"
 #include "platform/FatalError.h"
 #include "tests/faults/SystemCallFaults.h"
 #include "tests/support/ChildProcess.h"
@@ -10,11 +8,11 @@
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/Sinks.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/Writers.h"
 #include "ui/EngineObjectFactory.h"
 
 #include <QDir>
 #include <QDirIterator>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -33,25 +31,6 @@ using namespace kestrane::testing;
 namespace {
 
 const QByteArray oldContent("the presentation saved before, which must survive\n");
-
-enum class Format
-{
-    Pptx,
-    Ppt,
-};
-
-QString extension(Format format)
-{
-    return format == Format::Pptx ? QStringLiteral("pptx") : QStringLiteral("ppt");
-}
-
-void writeDeck(Format format, const presentation::Deck& deck, presentation::ByteSink& sink)
-{
-    if (format == Format::Pptx)
-        presentation::writePptx(deck, sink);
-    else
-        presentation::writePpt(deck, sink);
-}
 
 // Counts the bytes written, rewritten ones included, so a limit at the total just fits.
 class CountingSink : public MemorySink
@@ -235,17 +214,6 @@ QStringList everythingUnder(const QString& root)
     return entries;
 }
 
-// Bytes that look like compressed image data; repeated bytes would make the searches for the
-// pictures in the saved files slow.
-QByteArray noise(qsizetype size, quint32 seed)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char& byte : bytes)
-        byte = char(generator.generate());
-    return bytes;
-}
-
 // A picture made long ago: a rewrite now changes its modification time, however fast it comes.
 void writeOldFile(const QString& path, const QByteArray& bytes)
 {
@@ -256,7 +224,6 @@ void writeOldFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Format)
 Q_DECLARE_METATYPE(Fault)
 
 class TestSaveFaults : public QObject
@@ -275,17 +242,17 @@ private:
     // What image1.jpg ... image3.jpg hold: an image and enough filler for the deck to pass 1 MiB.
     QList<QByteArray> m_pictureBytes;
 
-    QString target(Format format) const { return m_out + QStringLiteral("/deck.") + extension(format); }
+    QString target(const QString& format) const { return m_out + QStringLiteral("/deck.") + format; }
 
     // Writes the small deck once and returns where its parts start, then the number of bytes
     // written in all. The file is written front to back, so a part's position is also the count
     // of bytes written before it.
-    std::vector<std::uint64_t> boundaries(Format format) const
+    std::vector<std::uint64_t> boundaries(const QString& format) const
     {
         CountingSink sink;
-        writeDeck(format, m_smallDeck, sink);
+        writer(format.toStdString()).write(m_smallDeck, sink);
         const std::set<std::uint64_t> parts =
-            format == Format::Pptx ? zipParts(sink.bytes()) : compoundFileParts(sink.bytes());
+            format == u"pptx" ? zipParts(sink.bytes()) : compoundFileParts(sink.bytes());
         std::vector<std::uint64_t> places(parts.begin(), parts.end());
         // The end of the file, before any header is rewritten.
         places.push_back(sink.bytes().size());
@@ -331,9 +298,10 @@ private slots:
 
     void sinkFailsAtEveryBoundary_data()
     {
-        QTest::addColumn<Format>("format");
+        QTest::addColumn<QString>("format");
         QTest::addColumn<qulonglong>("limit");
-        for (Format format : {Format::Pptx, Format::Ppt}) {
+        for (const Writer& w : writers) {
+            const QString format = w.name;
             const std::vector<std::uint64_t> places = boundaries(format);
             std::set<std::uint64_t> limits;
             // The last place is the whole file: one byte short of it must fail too.
@@ -343,7 +311,7 @@ private slots:
                         limits.insert(limit);
             limits.insert(0);
             for (std::uint64_t limit : limits)
-                QTest::addRow("%s, after %llu bytes", qPrintable(extension(format)), qulonglong(limit))
+                QTest::addRow("%s, after %llu bytes", w.name, qulonglong(limit))
                     << format << qulonglong(limit);
         }
     }
@@ -352,7 +320,7 @@ private slots:
     // the number and the reason, the earlier file stays as it was, and nothing else is left behind.
     void sinkFailsAtEveryBoundary()
     {
-        QFETCH(Format, format);
+        QFETCH(QString, format);
         QFETCH(qulonglong, limit);
         const QString path = target(format);
         writeFileBytes(path, oldContent);
@@ -361,7 +329,7 @@ private slots:
         runReportingFailures(messageBox, programEnd, [&] {
             presentation::saveAtomically(path.toStdString(), [&](presentation::ByteSink& file) {
                 FullDiskSink sink(file, limit, path.toStdString());
-                writeDeck(format, m_smallDeck, sink);
+                writer(format.toStdString()).write(m_smallDeck, sink);
             });
         });
         const std::vector<std::string> expected{
@@ -369,44 +337,44 @@ private slots:
         QCOMPARE(messageBox.texts, expected);
         QCOMPARE(programEnd.statuses, std::vector<int>{fatalExitStatus});
         QCOMPARE(readFileBytes(path), oldContent);
-        QCOMPARE(everythingUnder(m_out), QStringList{"deck." + extension(format)});
+        QCOMPARE(everythingUnder(m_out), QStringList{"deck." + format});
     }
 
     void sinkWithRoomSavesTheWholeFile_data()
     {
-        QTest::addColumn<Format>("format");
-        QTest::newRow("pptx") << Format::Pptx;
-        QTest::newRow("ppt") << Format::Ppt;
+        QTest::addColumn<QString>("format");
+        for (const Writer& w : writers)
+            QTest::newRow(w.name) << QString(w.name);
     }
 
     // The counterpart of the rows above: with exactly enough room the save succeeds and the file
     // holds what the writer produced.
     void sinkWithRoomSavesTheWholeFile()
     {
-        QFETCH(Format, format);
+        QFETCH(QString, format);
         const QString path = target(format);
         writeFileBytes(path, oldContent);
         CountingSink recorded;
-        writeDeck(format, m_smallDeck, recorded);
+        writer(format.toStdString()).write(m_smallDeck, recorded);
         presentation::saveAtomically(path.toStdString(), [&](presentation::ByteSink& file) {
             FullDiskSink sink(file, recorded.written, path.toStdString());
-            writeDeck(format, m_smallDeck, sink);
+            writer(format.toStdString()).write(m_smallDeck, sink);
         });
         QCOMPARE(readFileBytes(path), QByteArray(reinterpret_cast<const char*>(recorded.bytes().data()),
                                                  qsizetype(recorded.bytes().size())));
-        QCOMPARE(everythingUnder(m_out), QStringList{"deck." + extension(format)});
+        QCOMPARE(everythingUnder(m_out), QStringList{"deck." + format});
     }
 
     void conversionFaults_data()
     {
-        QTest::addColumn<Format>("format");
+        QTest::addColumn<QString>("format");
         QTest::addColumn<Fault>("fault");
         QTest::addColumn<int>("error");
         QTest::addColumn<int>("osError");
-        for (Format format : {Format::Pptx, Format::Ppt}) {
-            const QByteArray name = extension(format).toUtf8();
+        for (const Writer& w : writers) {
+            const QString format = w.name;
             auto row = [&](const char* what, Fault fault, ErrorCode error, int osError) {
-                QTest::addRow("%s: %s", name.constData(), what)
+                QTest::addRow("%s: %s", w.name, what)
                     << format << fault << static_cast<int>(error) << osError;
             };
             // the file layer fails
@@ -434,7 +402,7 @@ private slots:
     // program; the earlier file is untouched; no temporary file is left anywhere.
     void conversionFaults()
     {
-        QFETCH(Format, format);
+        QFETCH(QString, format);
         QFETCH(Fault, fault);
         QFETCH(int, error);
         QFETCH(int, osError);

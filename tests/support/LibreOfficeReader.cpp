@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QXmlStreamReader>
 #include <stdexcept>
 
@@ -35,8 +36,7 @@ double toCentimetres(QStringView length)
     throw std::runtime_error("unexpected length in content.xml: " + length.toString().toStdString());
 }
 
-} // namespace
-
+// The pages and picture frames of an ODP's content.xml.
 OdpDocument parseOdp(const QString& odpPath)
 {
     const auto members = readZipFile(odpPath);
@@ -81,6 +81,8 @@ OdpDocument parseOdp(const QString& odpPath)
     return document;
 }
 
+} // namespace
+
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
@@ -119,6 +121,43 @@ std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
         documents.push_back(parseOdp(odp));
     }
     return documents;
+}
+
+void verifyLibreOfficeRead(const OdpDocument& read, const std::vector<std::vector<ExpectedPicture>>& slides,
+                           double toleranceCm, bool appendedBytes)
+{
+    if (slides.empty()) {
+        QCOMPARE(read.pages.size(), std::size_t(1));
+        QCOMPARE(read.pages.front().frames.size(), std::size_t(0));
+        return;
+    }
+    QCOMPARE(read.pages.size(), slides.size());
+    constexpr double cmPerPoint = 2.54 / 72;
+    for (std::size_t s = 0; s < slides.size(); ++s) {
+        const std::vector<OdpFrame>& frames = read.pages[s].frames;
+        QCOMPARE(frames.size(), slides[s].size());
+        for (std::size_t f = 0; f < frames.size(); ++f) {
+            const OdpFrame& frame = frames[f];
+            const ExpectedPicture& want = slides[s][f];
+            const double found[] = {frame.x, frame.y, frame.width, frame.height};
+            const double wanted[] = {want.left, want.top, want.width, want.height};
+            const QString where = QStringLiteral("slide %1 frame %2").arg(s + 1).arg(f + 1);
+            for (int k = 0; k < 4; ++k)
+                QVERIFY2(qAbs(found[k] - wanted[k] * cmPerPoint) <= toleranceCm,
+                         qPrintable(QStringLiteral("%1: %2, %3, %4 x %5 cm, expected %6, %7, %8 x %9 pt")
+                                        .arg(where)
+                                        .arg(frame.x)
+                                        .arg(frame.y)
+                                        .arg(frame.width)
+                                        .arg(frame.height)
+                                        .arg(want.left)
+                                        .arg(want.top)
+                                        .arg(want.width)
+                                        .arg(want.height)));
+            QVERIFY2(appendedBytes ? frame.image.startsWith(want.bytes) : frame.image == want.bytes,
+                     qPrintable(where));
+        }
+    }
 }
 
 } // namespace kestrane::testing

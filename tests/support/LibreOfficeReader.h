@@ -34,7 +34,21 @@ struct OdpDocument
 // convert.
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files);
 
-// The pages and picture frames of an ODP's content.xml; exposed for its own tests.
-OdpDocument parseOdp(const QString& odpPath);
+// A picture as LibreOffice should show it: its box in points and the bytes of its file.
+struct ExpectedPicture
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+    QByteArray bytes;
+};
+
+// Compares, with QTest's macros, what LibreOffice found with the pictures of each slide, in
+// order: each edge within `toleranceCm`, and the picture's bytes exact or, when `appendedBytes`,
+// as the start (LibreOffice's .ppt import appends bytes of the next record). A deck without
+// slides opens as one empty page.
+void verifyLibreOfficeRead(const OdpDocument& read, const std::vector<std::vector<ExpectedPicture>>& slides,
+                           double toleranceCm, bool appendedBytes);
 
 } // namespace kestrane::testing

@@ -8,12 +8,15 @@
 
 namespace kestrane::testing {
 
-// A picture held in memory, for writer tests that need no files.
+// A picture held in memory, for tests that need no files. `failAfterReads` makes the read after
+// that many good ones throw PictureChanged, as a file edited during the save would.
 class MemoryPicture : public presentation::Picture
 {
 public:
-    MemoryPicture(std::string name, presentation::PictureFormat format, std::string bytes)
-        : m_name(std::move(name)), m_format(format), m_bytes(std::move(bytes))
+    MemoryPicture(std::string name, presentation::PictureFormat format, std::string bytes,
+                  int failAfterReads = -1)
+        : m_name(std::move(name)), m_format(format), m_bytes(std::move(bytes)),
+          m_failAfterReads(failAfterReads)
     {
     }
 
@@ -22,24 +25,50 @@ public:
     std::uint64_t size() const override { return m_bytes.size(); }
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
+        if (m_failAfterReads >= 0 && m_reads++ >= m_failAfterReads)
+            throw Error(ErrorCode::PictureChanged, m_name);
+        if (offset + length > m_bytes.size())
+            throw Error(ErrorCode::PictureCorrupt, m_name + ": read past the end");
         std::memcpy(buffer, m_bytes.data() + offset, length);
     }
+
+    const std::string& bytes() const { return m_bytes; }
 
 private:
     std::string m_name;
     presentation::PictureFormat m_format;
     std::string m_bytes;
+    int m_failAfterReads;
+    mutable int m_reads = 0;
 };
 
-// A picture whose file changed after it was added: reading it fails.
+// A picture whose file changed after it was added: every read fails.
 class ChangedPicture : public MemoryPicture
 {
 public:
-    using MemoryPicture::MemoryPicture;
+    ChangedPicture(std::string name, presentation::PictureFormat format, std::string bytes)
+        : MemoryPicture(std::move(name), format, std::move(bytes), 0)
+    {
+    }
+};
+
+// Claims a size without holding the bytes: enough for the limit checks, which never read.
+class SizeOnlyPicture : public presentation::Picture
+{
+public:
+    explicit SizeOnlyPicture(std::uint64_t size) : m_size(size) {}
+
+    const std::string& name() const override { return m_name; }
+    presentation::PictureFormat format() const override { return presentation::PictureFormat::Jpeg; }
+    std::uint64_t size() const override { return m_size; }
     void read(std::uint64_t, void*, std::size_t) const override
     {
-        throw Error(ErrorCode::PictureChanged, name());
+        throw Error(ErrorCode::PictureUnreadable, m_name);
     }
+
+private:
+    std::string m_name = "huge.jpg";
+    std::uint64_t m_size;
 };
 
 } // namespace kestrane::testing

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <random>
 #include <stdexcept>
 
 namespace kestrane::testing {
@@ -11,6 +13,9 @@ namespace {
 
 // /usr/local/bin/convert may be something else; the Debian package installs this one.
 const QString convertProgram = QStringLiteral("/usr/bin/convert");
+
+// Start of image, then a baseline frame header: 8 bits, 30 lines of 40 pixels, three components.
+const QByteArray jpegHeader("\xFF\xD8\xFF\xC0\0\x11\x08\0\x1e\0\x28\3\1\x11\0\2\x11\0\3\x11\0", 21);
 
 } // namespace
 
@@ -47,6 +52,49 @@ QByteArray makeTestImage(const QString& path, TestImage kind, int variant)
         throw std::runtime_error("convert failed for " + path.toStdString() + ": " +
                                  process.readAllStandardError().toStdString());
     return readFileBytes(path);
+}
+
+presentation::PictureFormat pictureFormat(TestImage kind)
+{
+    switch (kind) {
+    case TestImage::Png:
+        return presentation::PictureFormat::Png;
+    case TestImage::Cmyk:
+        return presentation::PictureFormat::CmykJpeg;
+    default:
+        return presentation::PictureFormat::Jpeg;
+    }
+}
+
+std::shared_ptr<MemoryPicture> testPicture(TestImage kind, int variant)
+{
+    const QString name = QStringLiteral("image%1.%2")
+                             .arg(variant)
+                             .arg(kind == TestImage::Png ? QStringLiteral("png") : QStringLiteral("jpg"));
+    QTemporaryDir dir;
+    const QByteArray bytes = makeTestImage(dir.filePath(name), kind, variant);
+    return std::make_shared<MemoryPicture>(name.toStdString(), pictureFormat(kind), bytes.toStdString());
+}
+
+QByteArray noise(qsizetype size, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes)
+        byte = char(random());
+    return bytes;
+}
+
+QByteArray noiseJpeg(qsizetype size, std::uint32_t seed)
+{
+    return (jpegHeader + noise(std::max<qsizetype>(0, size - jpegHeader.size()), seed)).left(size);
+}
+
+std::shared_ptr<MemoryPicture> noisePicture(qsizetype size, std::uint32_t seed)
+{
+    return std::make_shared<MemoryPicture>("noise" + std::to_string(seed) + ".jpg",
+                                           presentation::PictureFormat::Jpeg,
+                                           noiseJpeg(size, seed).toStdString());
 }
 
 QByteArray readFileBytes(const QString& path)

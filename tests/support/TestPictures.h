@@ -1,7 +1,12 @@
 #pragma once
 
+#include "engine/Picture.h"
+#include "tests/support/MemoryPicture.h"
+
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <memory>
 
 namespace kestrane::testing {
 
@@ -18,6 +23,23 @@ enum class TestImage
 // extension) and returns its bytes; different `variant`s give different pixels. Throws
 // std::runtime_error when ImageMagick is missing or fails.
 QByteArray makeTestImage(const QString& path, TestImage kind, int variant);
+
+// What the engine makes of each kind: CMYK JPEGs get a blip of their own.
+presentation::PictureFormat pictureFormat(TestImage kind);
+
+// The same picture held in memory, named image<variant>.jpg or .png.
+std::shared_ptr<MemoryPicture> testPicture(TestImage kind, int variant);
+
+// Bytes that look like compressed image data: repeated bytes would make searches for a picture
+// in a saved file slow.
+QByteArray noise(qsizetype size, std::uint32_t seed);
+
+// `size` bytes: a JPEG header the engine reads (40 x 30 pixels), then noise. Never decoded, so
+// fast to make at any size; different seeds give different bytes.
+QByteArray noiseJpeg(qsizetype size, std::uint32_t seed);
+
+// The same in memory, named noise<seed>.jpg.
+std::shared_ptr<MemoryPicture> noisePicture(qsizetype size, std::uint32_t seed);
 
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);

@@ -1,3 +1,4 @@
+#include "tests/support/TestPictures.h"
 #include "ui/EngineObjectFactory.h"
 #include "ui/ProgressWindow.h"
 
@@ -87,9 +88,7 @@ private slots:
     {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        // A JPEG header and some bytes: the engine reads only the header.
-        QByteArray jpeg("\xFF\xD8\xFF\xC0\0\x11\x08\0\x1e\0\x28\3\1\x11\0\2\x11\0\3\x11\0", 21);
-        jpeg.append(1000, '\x55');
+        const QByteArray jpeg = testing::noiseJpeg(1021, 1);
         QFile picture(dir.filePath("image1.jpg"));
         QVERIFY(picture.open(QIODevice::WriteOnly));
         QCOMPARE(picture.write(jpeg), qint64(jpeg.size()));

@@ -1,4 +1,4 @@
-#include "tests/ppt/PptReader.h"
+#include "tests/support/PptReader.h"
 
 #include <algorithm>
 #include <cstring>

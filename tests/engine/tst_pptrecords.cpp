@@ -4,14 +4,14 @@
 #include "engine/ppt/Md4.h"
 #include "engine/ppt/PictureStore.h"
 #include "engine/ppt/TextStyles.h"
-#include "tests/ppt/PptFixtures.h"
+#include "tests/support/TestPictures.h"
 
 #include <QTest>
 
 using namespace kestrane::presentation;
 using namespace kestrane::presentation::ppt;
-using kestrane::testing::BytesPicture;
-using kestrane::testing::noiseJpeg;
+using kestrane::testing::MemoryPicture;
+using kestrane::testing::noisePicture;
 
 namespace {
 
@@ -86,7 +86,7 @@ void TestPptRecords::md4Vectors()
 void TestPptRecords::md4OfPictureReadsInChunks()
 {
     // Larger than the chunk, not a multiple of it.
-    const auto picture = noiseJpeg(3 * 1000 * 1000 + 7, 1);
+    const auto picture = noisePicture(3 * 1000 * 1000 + 7, 1);
     std::vector<std::uint8_t> chunk(64 * 1024);
     QCOMPARE(hexOf(md4(*picture, chunk)), hexOf(md4(picture->bytes().data(), picture->bytes().size())));
 }
@@ -266,7 +266,7 @@ void TestPptRecords::blipHeaderAndEntry()
     QFETCH(int, format);
     QFETCH(QByteArray, header);
     QFETCH(QByteArray, entryHeader);
-    BytesPicture picture("p", static_cast<PictureFormat>(format), std::vector<std::uint8_t>(100, 0x5A));
+    MemoryPicture picture("p", static_cast<PictureFormat>(format), std::string(100, 0x5A));
     const Md4Digest digest = md4(picture.bytes().data(), picture.bytes().size());
     const StoredPicture stored{&picture, 100, digest, 3, 4242};
 
@@ -290,9 +290,9 @@ void TestPptRecords::blipHeaderAndEntry()
 
 void TestPptRecords::identicalPicturesAreStoredOnce()
 {
-    const auto a = noiseJpeg(1000, 1);
-    const auto sameBytes = std::make_shared<BytesPicture>("copy.jpg", PictureFormat::Jpeg, a->bytes());
-    const auto b = noiseJpeg(500, 2);
+    const auto a = noisePicture(1000, 1);
+    const auto sameBytes = std::make_shared<MemoryPicture>("copy.jpg", PictureFormat::Jpeg, a->bytes());
+    const auto b = noisePicture(500, 2);
     Deck deck;
     for (const auto& picture : std::vector<std::shared_ptr<const Picture>>{a, sameBytes, a, b})
         deck.slides.push_back({{{picture, {}}}});
@@ -312,16 +312,16 @@ void TestPptRecords::identicalPicturesAreStoredOnce()
 // are copied, where their digests are taken. The others are digested up front to find copies.
 void TestPptRecords::onlyPossibleCopiesAreDigestedFirst()
 {
-    const std::vector<std::uint8_t> bytes = noiseJpeg(10000, 3)->bytes();
-    std::vector<std::uint8_t> otherStart = bytes;
+    const std::string bytes = noisePicture(10000, 3)->bytes();
+    std::string otherStart = bytes;
     otherStart[100] ^= 1;
-    std::vector<std::uint8_t> otherEnd = bytes;
+    std::string otherEnd = bytes;
     otherEnd.back() ^= 1;
-    const auto original = std::make_shared<BytesPicture>("a.jpg", PictureFormat::Jpeg, bytes);
-    const auto copy = std::make_shared<BytesPicture>("b.jpg", PictureFormat::Jpeg, bytes);
-    const auto nearCopy = std::make_shared<BytesPicture>("c.jpg", PictureFormat::Jpeg, otherStart);
+    const auto original = std::make_shared<MemoryPicture>("a.jpg", PictureFormat::Jpeg, bytes);
+    const auto copy = std::make_shared<MemoryPicture>("b.jpg", PictureFormat::Jpeg, bytes);
+    const auto nearCopy = std::make_shared<MemoryPicture>("c.jpg", PictureFormat::Jpeg, otherStart);
     // Its end is all that may be read before it is copied.
-    const auto different = std::make_shared<BytesPicture>("d.jpg", PictureFormat::Jpeg, otherEnd, 1);
+    const auto different = std::make_shared<MemoryPicture>("d.jpg", PictureFormat::Jpeg, otherEnd, 1);
     Deck deck;
     for (const auto& picture :
          std::vector<std::shared_ptr<const Picture>>{original, copy, nearCopy, different})

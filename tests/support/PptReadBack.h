@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Deck.h"
-#include "tests/ppt/PptReader.h"
+#include "tests/support/PptReader.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,9 +35,6 @@ QByteArray pictureBytes(const presentation::Picture& picture);
 ExpectedFrame expectedFrame(const presentation::PictureBox& box, presentation::PictureFormat format,
                             const QByteArray& bytes);
 ExpectedSlides expectedSlides(const presentation::Deck& deck);
-
-// The blip type a picture entry gives for each kind of picture.
-std::uint8_t blipTypeFor(presentation::PictureFormat format);
 
 // A picture frame as Apache POI read it; anchor in points, SHA-256 in hex.
 struct PoiPicture

@@ -1,4 +1,4 @@
-#include "tests/ppt/PptReadBack.h"
+#include "tests/support/PptReadBack.h"
 
 #include "engine/ppt/Md4.h"
 
@@ -50,6 +50,20 @@ std::map<QString, PoiResult> parsePoiOutput(const QByteArray& output)
     return results;
 }
 
+// The blip type a picture entry gives for each kind of picture.
+std::uint8_t blipTypeFor(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return 5;
+    case PictureFormat::CmykJpeg:
+        return 0x12;
+    case PictureFormat::Png:
+        return 6;
+    }
+    return 0;
+}
+
 } // namespace
 
 QByteArray pictureBytes(const presentation::Picture& picture)
@@ -86,19 +100,6 @@ ExpectedSlides expectedSlides(const presentation::Deck& deck)
         }
     }
     return slides;
-}
-
-std::uint8_t blipTypeFor(PictureFormat format)
-{
-    switch (format) {
-    case PictureFormat::Jpeg:
-        return 5;
-    case PictureFormat::CmykJpeg:
-        return 0x12;
-    case PictureFormat::Png:
-        return 6;
-    }
-    return 0;
 }
 
 PoiRun::PoiRun(const QStringList& files) : m_process(std::make_unique<QProcess>())

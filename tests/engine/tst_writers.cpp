@@ -1,0 +1,235 @@
+// What every writer must do, whatever its format: the same deck gives the same bytes, a picture
+// that fails while read stops the save with its error, and decks past the format's limits are
+// refused with a message that says which limit.
+#include "base/Error.h"
+#include "tests/support/MemoryPicture.h"
+#include "tests/support/Sinks.h"
+#include "tests/support/TestPictures.h"
+#include "tests/support/Writers.h"
+
+#include <QTest>
+#include <functional>
+
+using namespace kestrane;
+using namespace kestrane::presentation;
+using namespace kestrane::testing;
+
+namespace {
+
+using PicturePtr = std::shared_ptr<const Picture>;
+using MakeDeck = std::function<Deck()>;
+
+// One picture per slide, all at the same place.
+Deck sameBoxDeck(const std::vector<PicturePtr>& pictures, PictureBox box = {})
+{
+    Deck deck;
+    for (const PicturePtr& picture : pictures)
+        deck.slides.push_back({{{picture, box}}});
+    return deck;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(MakeDeck)
+
+class TestWriters : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void identicalInputGivesIdenticalFile_data()
+    {
+        QTest::addColumn<QString>("format");
+        for (const Writer& format : writers)
+            QTest::newRow(format.name) << QString(format.name);
+    }
+
+    // Nothing depends on the clock or on the order the writer's threads finish in.
+    void identicalInputGivesIdenticalFile()
+    {
+        QFETCH(QString, format);
+        const Writer& w = writer(format.toStdString());
+        const auto shared = noisePicture(3000, 1);
+        const Deck deck = sameBoxDeck(
+            {shared,
+             std::make_shared<MemoryPicture>("image2.png", PictureFormat::Png, noise(500, 2).toStdString()),
+             shared},
+            {1, 2, 3, 4});
+        MemorySink first;
+        w.write(deck, first);
+        QTest::qWait(1100);
+        MemorySink second;
+        w.write(deck, second);
+        QVERIFY(first.bytes() == second.bytes());
+    }
+
+    void failingPicture_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("goodReads");
+        QTest::addColumn<bool>("mayBeACopy");
+        QTest::addColumn<bool>("anythingWritten");
+        auto row = [](const char* format, const char* when, int size, int goodReads, bool mayBeACopy,
+                      bool anythingWritten) {
+            QTest::addRow("%s: %s", format, when)
+                << QString(format) << size << goodReads << mayBeACopy << anythingWritten;
+        };
+        // A .pptx reads its pictures in 1 MiB chunks ahead of the zip, after the XML parts.
+        row("pptx", "on its first read", 1500000, 0, false, true);
+        row("pptx", "after its first chunk", 1500000, 1, false, true);
+        // A .ppt reads in 1 MiB chunks too. When another picture has its size and its last 4 KiB,
+        // and so may have its bytes, those last bytes and then the whole picture are read before,
+        // for its digest. Otherwise a picture of up to 6 MiB is read whole before any of it is
+        // written, and a bigger one is written as it is read.
+        row("ppt", "while taking its digest", 1500000, 1, true, false);
+        row("ppt", "while copying it after its digest", 1500000, 3, true, true);
+        row("ppt", "while reading it whole", 1500000, 1, false, false);
+        row("ppt", "while copying a big one", 7000000, 1, false, true);
+    }
+
+    // The picture's own error reaches the caller, naming the picture.
+    void failingPicture()
+    {
+        QFETCH(QString, format);
+        QFETCH(int, size);
+        QFETCH(int, goodReads);
+        QFETCH(bool, mayBeACopy);
+        QFETCH(bool, anythingWritten);
+        const QByteArray bytes = noiseJpeg(size, 7);
+        const auto changing = std::make_shared<MemoryPicture>("image7.jpg", PictureFormat::Jpeg,
+                                                              bytes.toStdString(), goodReads);
+        QByteArray nearCopy = bytes;
+        nearCopy[100] = char(nearCopy[100] ^ 1);
+        const PicturePtr other =
+            mayBeACopy
+                ? std::make_shared<MemoryPicture>("image8.jpg", PictureFormat::Jpeg, nearCopy.toStdString())
+                : noisePicture(1000, 8);
+        const Deck deck = sameBoxDeck({other, changing});
+        MemorySink sink;
+        try {
+            writer(format.toStdString()).write(deck, sink);
+            QFAIL("the failed read went unnoticed");
+        } catch (const Error& error) {
+            QCOMPARE(error.code(), ErrorCode::PictureChanged);
+            QVERIFY2(QString::fromStdString(error.description()).contains("image7.jpg"), error.what());
+        }
+        QCOMPARE(!sink.bytes().empty(), anythingWritten);
+    }
+
+    void limits_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<MakeDeck>("make");
+        QTest::addColumn<QStringList>("message"); // what the refusal says; empty: the deck fits
+        const PicturePtr small = noisePicture(100, 1);
+        auto box = [small](PictureBox b) { return MakeDeck([=] { return sameBoxDeck({small}, b); }); };
+        auto pptx = [](const char* name, const MakeDeck& make, const QString& limit = {}) {
+            QTest::addRow("pptx: %s", name)
+                << QStringLiteral("pptx") << make << (limit.isEmpty() ? QStringList() : QStringList{limit});
+        };
+        // Every refusal of a .ppt points to the format without these limits.
+        auto ppt = [](const char* name, const MakeDeck& make, const QString& limit = {}) {
+            QTest::addRow("ppt: %s", name)
+                << QStringLiteral("ppt") << make
+                << (limit.isEmpty() ? QStringList()
+                                    : QStringList{limit, "save under a name ending in .pptx"});
+        };
+
+        // .pptx: offsets and extents in EMU (12700 per point) must fit the schema's integers.
+        const QString placement = "picture noise1.jpg on slide 1";
+        pptx("widest", box({-2147483648.0, 0, 2147483647.0, 1}));
+        pptx("left beyond", box({2147483648.0, 0, 1, 1}), placement);
+        pptx("top beyond", box({0, -2147483649.0, 1, 1}), placement);
+        pptx("negative width", box({0, 0, -0.1, 1}), placement);
+        pptx("infinite width", box({0, 0, qInf(), 1}), placement);
+
+        // .ppt edges: left, top, right = left + width, bottom = top + height, in 1/8 point.
+        const QString edges = "picture edges only from -4096 to 4095.875 points";
+        ppt("left at -4096", box({-4096, 0, 1, 1}));
+        ppt("left below -4096", box({-4096.0625, 0, 1, 1}), edges);
+        ppt("top at -4096", box({0, -4096, 1, 1}));
+        ppt("top below -4096", box({0, -4096.0625, 1, 1}), edges);
+        ppt("right at 4095.875", box({4000, 0, 95.875, 1}));
+        ppt("right past 4095.875", box({4000, 0, 95.9375, 1}), edges);
+        ppt("bottom at 4095.875", box({0, 4095, 1, 0.875}));
+        ppt("bottom past 4095.875", box({0, 4095, 1, 0.9375}), edges);
+        ppt("not a number", box({qQNaN(), 0, 1, 1}), edges);
+        ppt("infinite", box({0, 0, qInf(), 1}), edges);
+        ppt("second picture of slide 2", MakeDeck([small] {
+                Deck deck;
+                deck.slides = {{{{small, {}}}}, {{{small, {}}, {small, {0, 0, 5000, 1}}}}};
+                return deck;
+            }),
+            "picture 2 on slide 2 has an edge at 5000");
+
+        // .ppt slides: drawing ids
+        auto slides = [](int count) {
+            return MakeDeck([count] {
+                Deck deck;
+                deck.slides.resize(std::size_t(count));
+                return deck;
+            });
+        };
+        ppt("4093 slides", slides(4093));
+        ppt("4094 slides", slides(4094), "at most 4093 slides, this presentation has 4094");
+
+        // .ppt bytes of pictures: 25 bytes of record around each
+        const std::uint64_t twoGiB = 0x80000000;
+        auto sizes = [](std::vector<std::uint64_t> pictureSizes) {
+            return MakeDeck([=] {
+                std::vector<PicturePtr> pictures;
+                for (std::uint64_t size : pictureSizes)
+                    pictures.push_back(std::make_shared<SizeOnlyPicture>(size));
+                return sameBoxDeck(pictures);
+            });
+        };
+        const QString bytesLimit = "at most 2 GiB of pictures in all";
+        ppt("one picture of 2 GiB", sizes({twoGiB - 25}));
+        ppt("one picture over 2 GiB", sizes({twoGiB - 24}), bytesLimit);
+        ppt("two pictures of 2 GiB", sizes({twoGiB / 2 - 25, twoGiB / 2 - 25}));
+        ppt("two pictures over 2 GiB", sizes({twoGiB / 2 - 25, twoGiB / 2 - 24}), bytesLimit);
+        ppt("a picture shown twice counts once", MakeDeck([] {
+                const PicturePtr huge = std::make_shared<SizeOnlyPicture>(0x60000000);
+                return sameBoxDeck({huge, huge});
+            }));
+
+        // .ppt picture entries: a 12-bit count
+        auto distinct = [](int count) {
+            return MakeDeck([count] {
+                Deck deck;
+                deck.slides.resize(1);
+                for (int i = 0; i < count; ++i)
+                    deck.slides[0].pictures.push_back({std::make_shared<SizeOnlyPicture>(10), {}});
+                return deck;
+            });
+        };
+        ppt("4095 pictures", distinct(4095));
+        ppt("4096 pictures", distinct(4096), "at most 4095 different pictures");
+    }
+
+    void limits()
+    {
+        QFETCH(QString, format);
+        QFETCH(MakeDeck, make);
+        QFETCH(QStringList, message);
+        const Deck deck = make();
+        const Writer& w = writer(format.toStdString());
+        if (message.isEmpty()) {
+            w.checkLimits(deck);
+            return;
+        }
+        try {
+            w.checkLimits(deck);
+            QFAIL("the deck was accepted");
+        } catch (const Error& error) {
+            QCOMPARE(error.code(), ErrorCode::FormatLimitExceeded);
+            const QString text = QString::fromStdString(error.description());
+            for (const QString& says : message)
+                QVERIFY2(text.contains(says), qPrintable(text));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWriters)
+#include "tst_writers.moc"
