@@ -9,12 +9,15 @@
 //
 // The application hands out presentations; each presentation holds a Deck (Deck.h), the plain
 // description of its slides and pictures. Slides::Add inserts an empty slide into the deck;
-// Shapes::AddPicture reads the placement texts (Placement.h), takes the picture file in
-// (FilePicture.h, which checks its content with ImageHeader.h) and places it on the slide.
-// Presentation::SaveAs hands the deck to SaveDeck.h, which picks the writer by the file name
-// (PptxWriter.h with PptxParts.h and ZipPackage.h, or PptWriter.h) and runs it through the
-// atomic save (AtomicSave.h), whose temporary file is the writers' ByteSink; SaveDeck.h counts
-// the bytes going into it for the save's progress report.
+// Shapes::AddPicture reads the placement texts (readPlacement in Deck.h), takes the picture file
+// in (FilePicture.h, which checks its content with ImageHeader.h) and places it on the slide.
+// Presentation::SaveAs hands the deck to saveDeck (SaveDeck.h), which takes the Format (Format.h)
+// the file name calls for, pptx/PptxWriter.h or ppt/PptWriter.h, checks the deck against its
+// limits, and runs its writer through the atomic save (AtomicSave.h), whose temporary file is the
+// writer's ByteSink; the bytes going into it are counted for the save's progress report. Both
+// writers stream the pictures from their files through Pipeline.h, which reads them ahead (and
+// digests them for the .ppt) on a thread of its own, as the atomic save writes the file behind on
+// another.
 // Application::Quit drops every deck, which closes every picture file.
 namespace kestrane::presentation {
 
