@@ -1,7 +1,7 @@
 #include "engine/pptx/ZipPackage.h"
 
 #include "base/Error.h"
-#include "engine/ReadAhead.h"
+#include "engine/Pipeline.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,6 +50,9 @@ private:
 };
 
 namespace {
+
+// Megabytes of pictures read ahead of libzip's copying.
+constexpr std::size_t readAheadBuffers = 4;
 
 // A fixed local time (2000-01-01 00:00): libzip stores local DOS time, so building it from local
 // fields gives the same stored bytes in every time zone.
@@ -199,14 +202,12 @@ private:
 };
 
 // libzip pulls entry data 8 KiB at a time; the picture comes a megabyte at a time from the
-// read-ahead, which keeps the system calls (and the picture's change checks) few and off this
-// thread.
+// stream, which keeps the system calls (and the picture's change checks) few and off this thread.
 class PictureSource : public EntrySource
 {
 public:
-    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture, ReadAhead& readAhead)
-        : EntrySource(failure), m_size(picture->size()), m_readAhead(readAhead),
-          m_number(readAhead.add(std::move(picture)))
+    PictureSource(ZipPackage::Failure& failure, const Picture& picture, PictureStream& stream)
+        : EntrySource(failure), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture, false))
     {
     }
 
@@ -228,7 +229,7 @@ protected:
         auto* out = static_cast<unsigned char*>(data);
         while (length > 0) {
             if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.length) {
-                m_chunk = m_readAhead.chunk(m_number, offset);
+                m_chunk = m_stream.chunk(m_number, offset);
                 m_chunkStart = offset;
             }
             const std::size_t from = std::size_t(offset - m_chunkStart);
@@ -242,9 +243,9 @@ protected:
 
 private:
     std::uint64_t m_size;
-    ReadAhead& m_readAhead;
+    PictureStream& m_stream;
     std::size_t m_number;
-    ReadAhead::Chunk m_chunk{};
+    PictureStream::Chunk m_chunk{};
     std::uint64_t m_chunkStart = 0;
 };
 
@@ -334,7 +335,7 @@ private:
 
 ZipPackage::ZipPackage(ByteSink& sink)
     : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>()),
-      m_readAhead(std::make_unique<ReadAhead>())
+      m_stream(std::make_unique<PictureStream>(readAheadBuffers))
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -369,7 +370,8 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
 
 void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
 {
-    auto* state = new PictureSource(m_failure, std::move(picture), *m_readAhead);
+    auto* state = new PictureSource(m_failure, *picture, *m_stream);
+    m_pictures.push_back(std::move(picture));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;

@@ -7,20 +7,21 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct zip;
 struct zip_source;
 
 namespace kestrane::presentation {
 
-class ReadAhead;
+class PictureStream;
 class ZipDeflater;
 
 // A zip archive written through a ByteSink with libzip, in the order the entries were added.
 // Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
-// reaches them, pictures are read from their files as they are copied, a few megabytes ahead. Every entry
-// gets the same fixed timestamp, so the same entries give the same bytes. Zip64 records appear only where
-// sizes, offsets or the number of entries need them.
+// reaches them, pictures are read from their files as they are copied, a few megabytes ahead on a
+// thread of their own. Every entry gets the same fixed timestamp, so the same entries give the same
+// bytes. Zip64 records appear only where sizes, offsets or the number of entries need them.
 class ZipPackage
 {
 public:
@@ -51,7 +52,9 @@ private:
     Failure m_failure;
     std::unique_ptr<SinkSource> m_output;
     std::unique_ptr<ZipDeflater> m_deflater;
-    std::unique_ptr<ReadAhead> m_readAhead;
+    // Kept here, as libzip drops its sources before the stream's thread ends.
+    std::vector<std::shared_ptr<const Picture>> m_pictures;
+    std::unique_ptr<PictureStream> m_stream;
     struct zip* m_archive = nullptr;
 };
 
