@@ -67,16 +67,12 @@ time_t fixedTimestamp()
 
 // Runs a callback body; on an exception keeps it, tells libzip, and returns -1.
 template <typename Body>
-zip_int64_t guarded(ZipPackage::Failure& failure, zip_error_t& error, int code, Body body)
+zip_int64_t guarded(CallbackErrors& errors, zip_error_t& error, int code, Body body)
 {
-    try {
-        return body();
-    } catch (...) {
-        if (!failure.error)
-            failure.error = std::current_exception();
+    return errors.run(body, [&] {
         zip_error_set(&error, code, 0);
-        return -1;
-    }
+        return zip_int64_t(-1);
+    });
 }
 
 zip_int64_t unsupported(zip_error_t& error)
@@ -89,7 +85,7 @@ zip_int64_t unsupported(zip_error_t& error)
 class EntrySource
 {
 public:
-    explicit EntrySource(ZipPackage::Failure& failure) : m_failure(failure) { zip_error_init(&m_error); }
+    explicit EntrySource(CallbackErrors& errors) : m_errors(errors) { zip_error_init(&m_error); }
     virtual ~EntrySource() { zip_error_fini(&m_error); }
     EntrySource(const EntrySource&) = delete;
     EntrySource& operator=(const EntrySource&) = delete;
@@ -107,9 +103,9 @@ public:
             return 0;
         case ZIP_SOURCE_OPEN:
             self->m_offset = 0;
-            return guarded(self->m_failure, self->m_error, ZIP_ER_OPEN, [&] { return self->open(); });
+            return guarded(self->m_errors, self->m_error, ZIP_ER_OPEN, [&] { return self->open(); });
         case ZIP_SOURCE_READ:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_READ, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
                 const std::uint64_t left = self->size() - self->m_offset;
                 const std::size_t count = std::size_t(length < left ? length : left);
                 self->read(self->m_offset, data, count);
@@ -120,7 +116,7 @@ public:
             self->close();
             return 0;
         case ZIP_SOURCE_STAT:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_READ, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
                 auto* stat = static_cast<zip_stat_t*>(data);
                 zip_stat_init(stat);
                 self->describe(*stat);
@@ -140,7 +136,7 @@ protected:
     virtual void read(std::uint64_t offset, void* data, std::size_t length) = 0;
 
 private:
-    ZipPackage::Failure& m_failure;
+    CallbackErrors& m_errors;
     zip_error_t m_error;
     std::uint64_t m_offset = 0;
 };
@@ -150,8 +146,8 @@ private:
 class TextSource : public EntrySource
 {
 public:
-    TextSource(ZipPackage::Failure& failure, ZipDeflater& deflater, std::function<std::string()> render)
-        : EntrySource(failure), m_deflater(deflater), m_render(std::move(render))
+    TextSource(CallbackErrors& errors, ZipDeflater& deflater, std::function<std::string()> render)
+        : EntrySource(errors), m_deflater(deflater), m_render(std::move(render))
     {
     }
 
@@ -206,8 +202,8 @@ private:
 class PictureSource : public EntrySource
 {
 public:
-    PictureSource(ZipPackage::Failure& failure, const Picture& picture, PictureStream& stream)
-        : EntrySource(failure), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture, false))
+    PictureSource(CallbackErrors& errors, const Picture& picture, PictureStream& stream)
+        : EntrySource(errors), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture, false))
     {
     }
 
@@ -256,7 +252,7 @@ private:
 class ZipPackage::SinkSource
 {
 public:
-    SinkSource(ByteSink& sink, Failure& failure) : m_sink(sink), m_failure(failure)
+    SinkSource(ByteSink& sink, CallbackErrors& errors) : m_sink(sink), m_errors(errors)
     {
         zip_error_init(&m_error);
     }
@@ -281,13 +277,13 @@ public:
             self->m_end = 0;
             return 0;
         case ZIP_SOURCE_WRITE:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_WRITE, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_WRITE, [&] {
                 self->m_sink.write(data, std::size_t(length));
                 self->noteEnd();
                 return zip_int64_t(length);
             });
         case ZIP_SOURCE_SEEK_WRITE:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_SEEK,
+            return guarded(self->m_errors, self->m_error, ZIP_ER_SEEK,
                            [&] { return self->seek(data, length); });
         case ZIP_SOURCE_TELL_WRITE:
             return zip_int64_t(self->m_sink.position() - self->m_start);
@@ -327,14 +323,14 @@ private:
     }
 
     ByteSink& m_sink;
-    Failure& m_failure;
+    CallbackErrors& m_errors;
     zip_error_t m_error;
     std::uint64_t m_start = 0;
     std::uint64_t m_end = 0;
 };
 
 ZipPackage::ZipPackage(ByteSink& sink)
-    : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>()),
+    : m_output(std::make_unique<SinkSource>(sink, m_errors)), m_deflater(std::make_unique<ZipDeflater>()),
       m_stream(std::make_unique<PictureStream>(readAheadBuffers))
 {
     zip_error_t error;
@@ -359,7 +355,7 @@ ZipPackage::~ZipPackage()
 
 void ZipPackage::addText(const std::string& name, std::function<std::string()> render)
 {
-    auto* state = new TextSource(m_failure, *m_deflater, std::move(render));
+    auto* state = new TextSource(m_errors, *m_deflater, std::move(render));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;
@@ -370,7 +366,7 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
 
 void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
 {
-    auto* state = new PictureSource(m_failure, *picture, *m_stream);
+    auto* state = new PictureSource(m_errors, *picture, *m_stream);
     m_pictures.push_back(std::move(picture));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
@@ -408,8 +404,7 @@ void ZipPackage::fail(const std::string& what)
     const std::string message = zip_strerror(m_archive);
     zip_discard(m_archive);
     m_archive = nullptr;
-    if (m_failure.error)
-        std::rethrow_exception(m_failure.error);
+    m_errors.rethrowIfFailed();
     throw Error(ErrorCode::SaveFailed, what + ": " + message);
 }
 
