@@ -64,14 +64,13 @@ void BufferRing::run()
             return;
         Buffer& buffer = m_buffers[m_done % count()];
         lock.unlock();
-        std::exception_ptr error;
+        buffer.error = nullptr;
         try {
             m_step(buffer);
         } catch (...) {
-            error = std::current_exception();
+            buffer.error = std::current_exception();
         }
         lock.lock();
-        buffer.error = error;
         ++m_done;
         m_changed.notify_one();
     }
@@ -137,7 +136,7 @@ void PictureStream::moveTo(std::size_t number, std::uint64_t offset)
 
 bool PictureStream::holds(std::uint64_t buffer, std::size_t number, std::uint64_t offset)
 {
-    if (!m_started || buffer >= m_ring.posted())
+    if (buffer >= m_ring.posted())
         return false;
     const BufferRing::Buffer& b = m_ring[buffer];
     return b.item == number && offset >= b.offset && offset - b.offset < std::max<std::size_t>(b.length, 1);
@@ -167,7 +166,6 @@ void PictureStream::restartAt(std::size_t number, std::uint64_t offset)
     m_first = m_ring.posted();
     m_nextPicture = number;
     m_nextOffset = offset;
-    m_started = true;
     fill();
 }
 

@@ -123,7 +123,6 @@ private:
     std::uint64_t m_nextOffset = 0;
     // The oldest buffer the caller may still use; the ones before it are free.
     std::uint64_t m_first = 0;
-    bool m_started = false;
     // Whether the thread digests the next picture that fits.
     bool m_threadsTurn = true;
     // Only the ring's thread uses it.
