@@ -28,6 +28,12 @@ BufferRing::Buffer& BufferRing::next()
     return wait(m_posted - count());
 }
 
+bool BufferRing::idle()
+{
+    std::lock_guard lock(m_mutex);
+    return m_done == m_posted;
+}
+
 void BufferRing::post()
 {
     {
@@ -84,12 +90,7 @@ PictureStream::PictureStream(std::size_t buffers)
 std::size_t PictureStream::add(const Picture& picture, bool digest)
 {
     const std::uint64_t size = picture.size();
-    bool onThread = false;
-    if (digest && fits(size)) {
-        onThread = m_threadsTurn;
-        m_threadsTurn = !m_threadsTurn;
-    }
-    m_entries.push_back({&picture, size, onThread, {}});
+    m_entries.push_back({&picture, size, digest && fits(size), false, {}});
     return m_entries.size() - 1;
 }
 
@@ -114,8 +115,8 @@ PictureStream::Digest PictureStream::digest(std::size_t number)
         if (buffer.offset + buffer.length < entry.size)
             continue;
         if (!entry.onThread)
-            md4_digest(&context, entry.digest.size(), entry.digest.data());
-        return entry.digest;
+            md4_digest(&context, entry.value.size(), entry.value.data());
+        return entry.value;
     }
     throw Error(ErrorCode::Unexpected, "a picture too big to digest ahead");
 }
@@ -145,8 +146,12 @@ bool PictureStream::holds(std::uint64_t buffer, std::size_t number, std::uint64_
 void PictureStream::fill()
 {
     while (m_nextPicture < m_entries.size() && m_ring.posted() < m_first + m_ring.count()) {
-        const Entry& entry = m_entries[m_nextPicture];
+        Entry& entry = m_entries[m_nextPicture];
         BufferRing::Buffer& buffer = m_ring.next();
+        // The thread takes a digest when it has caught up with its reading, the caller otherwise:
+        // whichever has the time.
+        if (m_nextOffset == 0 && entry.digest)
+            entry.onThread = m_ring.idle();
         buffer.item = m_nextPicture;
         buffer.offset = m_nextOffset;
         buffer.length =
@@ -179,7 +184,7 @@ void PictureStream::step(BufferRing::Buffer& buffer)
         md4_init(&m_context);
     md4_update(&m_context, buffer.length, buffer.bytes.get());
     if (buffer.offset + buffer.length == entry.size)
-        md4_digest(&m_context, entry.digest.size(), entry.digest.data());
+        md4_digest(&m_context, entry.value.size(), entry.value.data());
 }
 
 } // namespace kestrane::presentation

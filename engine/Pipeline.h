@@ -50,6 +50,8 @@ public:
     // The buffer to hand over next, once its last step has run; throws what that step threw.
     Buffer& next();
     void post();
+    // Whether every step handed over has run.
+    bool idle();
     // Buffer `number` as its owner described it; its bytes only once wait() returned it.
     Buffer& operator[](std::uint64_t number) { return m_buffers[number % count()]; }
     // Buffer `number` (handed over already) once its step has run; throws what the step threw.
@@ -74,9 +76,9 @@ private:
 
 // Reads pictures on a ring's thread ahead of the caller, in the order they were added, and takes
 // MD4 digests. The digest of a picture that fits half the ring is known before any of its bytes are
-// handed out, so the next one can be read meanwhile; every other such digest is taken on the thread
-// as the picture is read, the rest on the caller's thread, so that two cores share the work. Chunks
-// asked for out of order are read by starting over there.
+// handed out, so the next one can be read meanwhile. The thread takes such a digest as it reads the
+// picture when it has caught up with its reading, the caller's thread otherwise, so that two cores
+// share the work as each has time. Chunks asked for out of order are read by starting over there.
 class PictureStream
 {
 public:
@@ -105,9 +107,11 @@ private:
     {
         const Picture* picture;
         std::uint64_t size;
-        // Digested on the ring's thread as it is read, into `digest`.
+        // Its digest is asked for, and it fits.
+        bool digest;
+        // Digested on the ring's thread as it is read, into `value`.
         bool onThread;
-        Digest digest;
+        Digest value;
     };
 
     void step(BufferRing::Buffer& buffer);
@@ -123,8 +127,6 @@ private:
     std::uint64_t m_nextOffset = 0;
     // The oldest buffer the caller may still use; the ones before it are free.
     std::uint64_t m_first = 0;
-    // Whether the thread digests the next picture that fits.
-    bool m_threadsTurn = true;
     // Only the ring's thread uses it.
     md4_ctx m_context;
     // Last, so its thread ends before the entries go.

@@ -39,8 +39,8 @@ struct StoredPicture
 // and shared by every frame that shows them. Only pictures of the same size and the same last
 // bytes can have the same bytes, so only those are digested up front, to find the copies; every
 // other digest is taken while the "Pictures" stream is written, by the thread reading the pictures
-// ahead and by the writer in turn. The entries in the document need the digests, so that stream is
-// written before the document.
+// ahead or by the writer, whichever has the time. The entries in the document need the digests, so
+// that stream is written before the document.
 class PictureStore
 {
 public:

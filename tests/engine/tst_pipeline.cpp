@@ -74,8 +74,7 @@ private slots:
             << std::vector<Request>{{0, 0}, {0, 5}, {0, mib}, {0, 2 * mib}, {2, 0}};
         QTest::newRow("out of order") << std::vector<qint64>{3 * mib, 1000} << -1
                                       << std::vector<Request>{{1, 0}, {0, mib + 5}, {0, 0}, {1, 500}};
-        // A ring of four buffers digests pictures of up to two ahead; the thread and the caller take
-        // turns.
+        // A ring of four buffers digests pictures of up to two ahead, on its thread or the caller's.
         QTest::newRow("digests") << std::vector<qint64>{2 * mib, 100, 0, mib + 1, 3 * mib} << -1
                                  << std::vector<Request>{digestOf(0), {0, 0},      {0, mib},    digestOf(1),
                                                          {1, 0},      digestOf(2), digestOf(3), {3, mib},
