@@ -1,10 +1,9 @@
 #include "engine/AtomicSave.h"
 
 #include "base/Error.h"
-#include "engine/Worker.h"
+#include "engine/Pipeline.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,15 +12,15 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrane::presentation {
 
 namespace {
 
-// Writers emit small pieces (a zip library writes 8 KiB at a time); gathering them keeps the
-// number of system calls and thread hand-overs low.
-constexpr std::size_t bufferSize = std::size_t(1) << 20;
-constexpr int bufferCount = 4;
+// Writers emit small pieces (a zip library writes 8 KiB at a time); gathering them in 1 MiB
+// buffers keeps the number of system calls and thread hand-overs low.
+constexpr std::size_t bufferCount = 4;
 
 // Writeback is started every this many bytes, so the disk works while the rest is produced and
 // the final flush has little left to do. Starting it hands the pages to the disk there and then,
@@ -69,50 +68,59 @@ std::string randomSuffix()
     return suffix;
 }
 
-// The temporary file of one save, removed unless committed. Bytes gather in a buffer; a full
-// buffer is written by a second thread while the writer fills the next one, so producing the
-// bytes and copying them into the file overlap. A seek back into the buffer being filled (a zip
-// writer rewriting a header it just wrote) changes the buffer in place. A failed write is
-// reported by a later call.
-class TempFileSink : public ByteSink
+// The temporary file of one save, beside the target: closed, and removed unless committed.
+struct TempFile
 {
-public:
-    TempFileSink(const TargetPath& target, const std::string& targetPath) : m_targetPath(targetPath)
+    TempFile(const TargetPath& target, const std::string& targetPath)
     {
         const std::string stem = target.name.substr(0, maxTempStem);
-        for (int attempt = 0; m_fd < 0; ++attempt) {
-            m_tempPath = target.folder + "/." + stem + "." + randomSuffix();
+        for (int attempt = 0; fd < 0; ++attempt) {
+            path = target.folder + "/." + stem + "." + randomSuffix();
             // Mode 0666 lets the kernel apply the umask, as for any newly created file.
-            m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (m_fd < 0 && (errno != EEXIST || attempt == 100))
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && (errno != EEXIST || attempt == 100))
                 throw Error(ErrorCode::SaveFailed, targetPath, errno);
         }
     }
-
-    ~TempFileSink() override
+    ~TempFile()
     {
-        m_writer.waitAll();
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_committed)
-            ::unlink(m_tempPath.c_str());
+        if (fd >= 0)
+            ::close(fd);
+        if (!committed)
+            ::unlink(path.c_str());
     }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
 
-    TempFileSink(const TempFileSink&) = delete;
-    TempFileSink& operator=(const TempFileSink&) = delete;
+    std::string path;
+    int fd = -1;
+    bool committed = false;
+};
+
+// Bytes gather in the ring's buffers; a full one is written by the ring's thread while the writer
+// fills the next, so producing the bytes and copying them into the file overlap. A seek back into
+// the buffer being filled (a zip writer rewriting a header it just wrote) changes it in place. A
+// failed write is reported by a later call.
+class TempFileSink : public ByteSink
+{
+public:
+    TempFileSink(const TargetPath& target, const std::string& targetPath)
+        : m_targetPath(targetPath), m_file(target, targetPath),
+          m_ring(bufferCount, [this](BufferRing::Buffer& b) { writeOut(b); })
+    {
+        m_buffer = &m_ring.next();
+    }
 
     void write(const void* data, std::size_t size) override
     {
-        checkWrites();
         const auto* bytes = static_cast<const unsigned char*>(data);
         while (size > 0) {
-            if (m_cursor == bufferSize)
-                flush(m_offset + bufferSize);
-            Buffer& buffer = m_buffers[m_current];
-            const std::size_t n = std::min(size, bufferSize - m_cursor);
-            std::memcpy(buffer.bytes.get() + m_cursor, bytes, n);
+            if (m_cursor == BufferRing::bufferSize)
+                flush(m_buffer->offset + m_cursor);
+            const std::size_t n = std::min(size, BufferRing::bufferSize - m_cursor);
+            std::memcpy(m_buffer->bytes.get() + m_cursor, bytes, n);
             m_cursor += n;
-            buffer.size = std::max(buffer.size, m_cursor);
+            m_buffer->length = std::max(m_buffer->length, m_cursor);
             bytes += n;
             size -= n;
         }
@@ -120,19 +128,17 @@ public:
 
     void seek(std::uint64_t position) override
     {
-        checkWrites();
-        if (position >= m_offset && position - m_offset <= m_buffers[m_current].size) {
-            m_cursor = std::size_t(position - m_offset);
-            return;
-        }
-        flush(position);
+        if (position >= m_buffer->offset && position - m_buffer->offset <= m_buffer->length)
+            m_cursor = std::size_t(position - m_buffer->offset);
+        else
+            flush(position);
     }
 
-    std::uint64_t position() const override { return m_offset + m_cursor; }
+    std::uint64_t position() const override { return m_buffer->offset + m_cursor; }
 
     void setMode(mode_t mode)
     {
-        if (::fchmod(m_fd, mode) != 0)
+        if (::fchmod(m_file.fd, mode) != 0)
             fail(errno);
     }
 
@@ -140,92 +146,69 @@ public:
     void commit()
     {
         flush(position());
-        m_writer.waitAll();
-        checkWrites();
-        if (::fdatasync(m_fd) != 0)
+        // The writes of the buffers not handed out again since; next() checked the others.
+        const std::uint64_t posted = m_ring.posted();
+        for (std::uint64_t n = posted - std::min<std::uint64_t>(posted, bufferCount); n < posted; ++n)
+            m_ring.wait(n);
+        if (::fdatasync(m_file.fd) != 0)
             fail(errno);
-        const int fd = m_fd;
-        m_fd = -1;
+        const int fd = std::exchange(m_file.fd, -1);
         if (::close(fd) != 0)
             fail(errno);
-        if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0)
+        if (::rename(m_file.path.c_str(), m_targetPath.c_str()) != 0)
             fail(errno);
-        m_committed = true;
+        m_file.committed = true;
     }
 
 private:
-    struct Buffer
-    {
-        std::unique_ptr<unsigned char[]> bytes = std::make_unique_for_overwrite<unsigned char[]>(bufferSize);
-        std::size_t size = 0;
-        std::uint64_t ticket = 0;
-    };
-
     [[noreturn]] void fail(int error) const { throw Error(ErrorCode::SaveFailed, m_targetPath, error); }
 
-    void checkWrites() const
-    {
-        if (const int error = m_writeError)
-            fail(error);
-    }
-
-    // Hands the buffer to the writing thread and goes on at `next` in the next buffer, once that
-    // one is written out. The thread writes in the order given, so a later write to the same place
-    // wins, as it would have without the thread.
+    // Hands the buffer to the thread, which writes in the order given, so a later write to the same
+    // place wins; goes on at `next` in the next buffer.
     void flush(std::uint64_t next)
     {
-        Buffer& full = m_buffers[m_current];
-        if (full.size > 0) {
-            const std::uint64_t offset = m_offset;
-            full.ticket = m_writer.post([this, &full, offset] {
-                if (m_writeError == 0)
-                    m_writeError = writeOut(full.bytes.get(), full.size, offset);
-                full.size = 0;
-            });
-            m_current = (m_current + 1) % bufferCount;
-            m_writer.wait(m_buffers[m_current].ticket);
-            checkWrites();
+        if (m_buffer->length > 0) {
+            m_ring.post();
+            m_buffer = &m_ring.next();
         }
-        m_offset = next;
+        m_buffer->offset = next;
+        m_buffer->length = 0;
         m_cursor = 0;
     }
 
-    // Returns 0 or the errno of the failed write.
-    int writeOut(const unsigned char* data, std::size_t size, std::uint64_t offset)
+    // On the ring's thread.
+    void writeOut(const BufferRing::Buffer& buffer)
     {
-        const std::uint64_t end = offset + size;
+        const unsigned char* data = buffer.bytes.get();
+        std::size_t size = buffer.length;
+        std::uint64_t offset = buffer.offset;
         while (size > 0) {
-            const ssize_t done = ::pwrite(m_fd, data, size, off_t(offset));
+            const ssize_t done = ::pwrite(m_file.fd, data, size, off_t(offset));
             if (done < 0 && errno == EINTR)
                 continue;
             if (done < 0)
-                return errno;
+                fail(errno);
             data += done;
             size -= std::size_t(done);
             offset += std::uint64_t(done);
         }
+        const std::uint64_t end = buffer.offset + buffer.length;
         if (end >= m_writebackFrom + writebackStep) {
-            ::sync_file_range(m_fd, off_t(m_writebackFrom), off_t(end - m_writebackFrom),
+            ::sync_file_range(m_file.fd, off_t(m_writebackFrom), off_t(end - m_writebackFrom),
                               SYNC_FILE_RANGE_WRITE);
             m_writebackFrom = end;
         }
-        return 0;
     }
 
     std::string m_targetPath;
-    std::string m_tempPath;
-    int m_fd = -1;
-    bool m_committed = false;
-    Buffer m_buffers[bufferCount];
-    int m_current = 0;
-    // The file offset of the current buffer's first byte, and where in it the next write goes.
-    std::uint64_t m_offset = 0;
-    std::size_t m_cursor = 0;
-    // The errno of the first failed write; the writing thread sets it.
-    std::atomic<int> m_writeError = 0;
-    // Only the writing thread uses it.
+    TempFile m_file;
+    // Only the ring's thread uses it.
     std::uint64_t m_writebackFrom = 0;
-    Worker m_writer;
+    // The buffer being filled, and where in it the next write goes.
+    BufferRing::Buffer* m_buffer = nullptr;
+    std::size_t m_cursor = 0;
+    // Last, so its thread ends before the file closes.
+    BufferRing m_ring;
 };
 
 } // namespace

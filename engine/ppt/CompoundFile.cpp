@@ -1,6 +1,7 @@
 #include "engine/ppt/CompoundFile.h"
 
 #include "base/Error.h"
+#include "engine/CallbackErrors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -34,16 +35,16 @@ using GsfPtr = std::unique_ptr<T, GObjectDeleter>;
 
 } // namespace
 
-// libgsf writes into a stdio FILE whose callbacks forward to the ByteSink. Exceptions must not
-// unwind through C frames, so the callbacks keep the first one and fail every call after it; the
-// C++ side rethrows it once libgsf has returned.
+// libgsf writes into a stdio FILE whose callbacks forward to the ByteSink. The callbacks keep the
+// sink's first exception and fail every call after it; the C++ side rethrows it once libgsf has
+// returned.
 struct CompoundFile::State
 {
     ByteSink& sink;
     std::uint64_t base;
     std::uint64_t position = 0;
     std::uint64_t end = 0;
-    std::exception_ptr failure;
+    CallbackErrors errors;
     FILE* file = nullptr;
     GsfPtr<GsfOutput> output;
     GsfPtr<GsfOutfile> root;
@@ -61,61 +62,54 @@ struct CompoundFile::State
             std::fclose(file);
     }
 
-    void rethrowFailure() const
-    {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
+    bool failed() const { return errors.failed(); }
 
     [[noreturn]] void fail(const char* what, GsfOutput* culprit) const
     {
-        rethrowFailure();
+        errors.rethrowIfFailed();
         const GError* error = culprit ? gsf_output_error(culprit) : nullptr;
         throw Error(ErrorCode::CompoundFileFailed, error ? std::string(what) + ": " + error->message : what);
+    }
+
+    // What the stdio stream is told when the sink failed.
+    static int ioError()
+    {
+        errno = EIO;
+        return -1;
     }
 
     static ssize_t write(void* cookie, const char* data, std::size_t size)
     {
         auto* state = static_cast<State*>(cookie);
-        if (state->failure)
-            return -1;
-        try {
-            state->sink.write(data, size);
-        } catch (...) {
-            state->failure = std::current_exception();
-            errno = EIO;
-            return -1;
-        }
-        state->position += size;
-        state->end = std::max(state->end, state->position);
-        return static_cast<ssize_t>(size);
+        return state->errors.run(
+            [&] {
+                state->sink.write(data, size);
+                state->position += size;
+                state->end = std::max(state->end, state->position);
+                return static_cast<ssize_t>(size);
+            },
+            ioError);
     }
 
     static int seek(void* cookie, off64_t* offset, int whence)
     {
         auto* state = static_cast<State*>(cookie);
-        if (state->failure) {
-            errno = EIO;
-            return -1;
-        }
-        const std::int64_t from = whence == SEEK_SET   ? 0
-                                  : whence == SEEK_CUR ? static_cast<std::int64_t>(state->position)
-                                                       : static_cast<std::int64_t>(state->end);
-        const std::int64_t target = from + *offset;
-        if (target < 0) {
-            errno = EINVAL;
-            return -1;
-        }
-        try {
-            state->sink.seek(state->base + static_cast<std::uint64_t>(target));
-        } catch (...) {
-            state->failure = std::current_exception();
-            errno = EIO;
-            return -1;
-        }
-        state->position = static_cast<std::uint64_t>(target);
-        *offset = target;
-        return 0;
+        return state->errors.run(
+            [&] {
+                const std::int64_t from = whence == SEEK_SET   ? 0
+                                          : whence == SEEK_CUR ? static_cast<std::int64_t>(state->position)
+                                                               : static_cast<std::int64_t>(state->end);
+                const std::int64_t target = from + *offset;
+                if (target < 0) {
+                    errno = EINVAL;
+                    return -1;
+                }
+                state->sink.seek(state->base + static_cast<std::uint64_t>(target));
+                state->position = static_cast<std::uint64_t>(target);
+                *offset = target;
+                return 0;
+            },
+            ioError);
     }
 };
 
@@ -130,16 +124,16 @@ public:
     {
         const bool written = gsf_output_write(m_child, size, static_cast<const guint8*>(data));
         // The compound file writer does not pass on failures of its sink, so look there as well.
-        if (!written || m_state.failure)
+        if (!written || m_state.failed())
             m_state.fail("writing a stream", m_child);
     }
 
     void rewrite(std::uint64_t offset, const void* data, std::size_t size) override
     {
-        if (!gsf_output_seek(m_child, static_cast<gsf_off_t>(offset), G_SEEK_SET) || m_state.failure)
+        if (!gsf_output_seek(m_child, static_cast<gsf_off_t>(offset), G_SEEK_SET) || m_state.failed())
             m_state.fail("seeking in a stream", m_child);
         write(data, size);
-        if (!gsf_output_seek(m_child, 0, G_SEEK_END) || m_state.failure)
+        if (!gsf_output_seek(m_child, 0, G_SEEK_END) || m_state.failed())
             m_state.fail("seeking in a stream", m_child);
     }
 
@@ -161,15 +155,15 @@ CompoundFile::CompoundFile(ByteSink& sink, const std::uint8_t (&classId)[16])
     setvbuf(m_state->file, nullptr, _IOFBF, fileBuffer);
     m_state->output.reset(gsf_output_stdio_new_FILE("presentation", m_state->file, TRUE));
     m_state->root.reset(gsf_outfile_msole_new_full(m_state->output.get(), 512, 64));
-    if (!m_state->root || m_state->failure)
+    if (!m_state->root || m_state->failed())
         m_state->fail("starting the file", m_state->output.get());
     gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(m_state->root.get()), classId);
 }
 
 CompoundFile::~CompoundFile()
 {
-    if (!m_state->finished && !m_state->failure)
-        m_state->failure = std::make_exception_ptr(Error(ErrorCode::CompoundFileFailed, "abandoned"));
+    if (!m_state->finished)
+        m_state->errors.keep(std::make_exception_ptr(Error(ErrorCode::CompoundFileFailed, "abandoned")));
 }
 
 void CompoundFile::addStream(const std::string& name, const std::function<void(StreamOutput&)>& fill)
@@ -179,16 +173,16 @@ void CompoundFile::addStream(const std::string& name, const std::function<void(S
         m_state->fail("adding a stream", m_state->output.get());
     ChildOutput out(child.get(), *m_state);
     fill(out);
-    if (!gsf_output_close(child.get()) || m_state->failure)
+    if (!gsf_output_close(child.get()) || m_state->failed())
         m_state->fail("closing a stream", child.get());
 }
 
 void CompoundFile::finish()
 {
     const bool closed = gsf_output_close(GSF_OUTPUT(m_state->root.get()));
-    if (!closed || m_state->failure)
+    if (!closed || m_state->failed())
         m_state->fail("writing the directory", m_state->output.get());
-    if (std::fflush(m_state->file) != 0 || m_state->failure)
+    if (std::fflush(m_state->file) != 0 || m_state->failed())
         m_state->fail("flushing", nullptr);
     m_state->finished = true;
 }

@@ -38,8 +38,9 @@ struct StoredPicture
 // The deck's distinct pictures in order of first use. Pictures with the same bytes are stored once
 // and shared by every frame that shows them. Only pictures of the same size and the same last
 // bytes can have the same bytes, so only those are digested up front, to find the copies; every
-// other digest is taken on other threads while the "Pictures" stream is written. The entries in
-// the document need the digests, so that stream is written before the document.
+// other digest is taken while the "Pictures" stream is written, by the thread reading the pictures
+// ahead or by the writer, whichever has the time. The entries in the document need the digests, so
+// that stream is written before the document.
 class PictureStore
 {
 public:

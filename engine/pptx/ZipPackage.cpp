@@ -1,7 +1,7 @@
 #include "engine/pptx/ZipPackage.h"
 
 #include "base/Error.h"
-#include "engine/ReadAhead.h"
+#include "engine/Pipeline.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -51,6 +51,9 @@ private:
 
 namespace {
 
+// Megabytes of pictures read ahead of libzip's copying.
+constexpr std::size_t readAheadBuffers = 4;
+
 // A fixed local time (2000-01-01 00:00): libzip stores local DOS time, so building it from local
 // fields gives the same stored bytes in every time zone.
 time_t fixedTimestamp()
@@ -64,16 +67,12 @@ time_t fixedTimestamp()
 
 // Runs a callback body; on an exception keeps it, tells libzip, and returns -1.
 template <typename Body>
-zip_int64_t guarded(ZipPackage::Failure& failure, zip_error_t& error, int code, Body body)
+zip_int64_t guarded(CallbackErrors& errors, zip_error_t& error, int code, Body body)
 {
-    try {
-        return body();
-    } catch (...) {
-        if (!failure.error)
-            failure.error = std::current_exception();
+    return errors.run(body, [&] {
         zip_error_set(&error, code, 0);
-        return -1;
-    }
+        return zip_int64_t(-1);
+    });
 }
 
 zip_int64_t unsupported(zip_error_t& error)
@@ -86,7 +85,7 @@ zip_int64_t unsupported(zip_error_t& error)
 class EntrySource
 {
 public:
-    explicit EntrySource(ZipPackage::Failure& failure) : m_failure(failure) { zip_error_init(&m_error); }
+    explicit EntrySource(CallbackErrors& errors) : m_errors(errors) { zip_error_init(&m_error); }
     virtual ~EntrySource() { zip_error_fini(&m_error); }
     EntrySource(const EntrySource&) = delete;
     EntrySource& operator=(const EntrySource&) = delete;
@@ -104,9 +103,9 @@ public:
             return 0;
         case ZIP_SOURCE_OPEN:
             self->m_offset = 0;
-            return guarded(self->m_failure, self->m_error, ZIP_ER_OPEN, [&] { return self->open(); });
+            return guarded(self->m_errors, self->m_error, ZIP_ER_OPEN, [&] { return self->open(); });
         case ZIP_SOURCE_READ:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_READ, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
                 const std::uint64_t left = self->size() - self->m_offset;
                 const std::size_t count = std::size_t(length < left ? length : left);
                 self->read(self->m_offset, data, count);
@@ -117,7 +116,7 @@ public:
             self->close();
             return 0;
         case ZIP_SOURCE_STAT:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_READ, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
                 auto* stat = static_cast<zip_stat_t*>(data);
                 zip_stat_init(stat);
                 self->describe(*stat);
@@ -137,7 +136,7 @@ protected:
     virtual void read(std::uint64_t offset, void* data, std::size_t length) = 0;
 
 private:
-    ZipPackage::Failure& m_failure;
+    CallbackErrors& m_errors;
     zip_error_t m_error;
     std::uint64_t m_offset = 0;
 };
@@ -147,8 +146,8 @@ private:
 class TextSource : public EntrySource
 {
 public:
-    TextSource(ZipPackage::Failure& failure, ZipDeflater& deflater, std::function<std::string()> render)
-        : EntrySource(failure), m_deflater(deflater), m_render(std::move(render))
+    TextSource(CallbackErrors& errors, ZipDeflater& deflater, std::function<std::string()> render)
+        : EntrySource(errors), m_deflater(deflater), m_render(std::move(render))
     {
     }
 
@@ -199,14 +198,12 @@ private:
 };
 
 // libzip pulls entry data 8 KiB at a time; the picture comes a megabyte at a time from the
-// read-ahead, which keeps the system calls (and the picture's change checks) few and off this
-// thread.
+// stream, which keeps the system calls (and the picture's change checks) few and off this thread.
 class PictureSource : public EntrySource
 {
 public:
-    PictureSource(ZipPackage::Failure& failure, std::shared_ptr<const Picture> picture, ReadAhead& readAhead)
-        : EntrySource(failure), m_size(picture->size()), m_readAhead(readAhead),
-          m_number(readAhead.add(std::move(picture)))
+    PictureSource(CallbackErrors& errors, const Picture& picture, PictureStream& stream)
+        : EntrySource(errors), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture, false))
     {
     }
 
@@ -228,7 +225,7 @@ protected:
         auto* out = static_cast<unsigned char*>(data);
         while (length > 0) {
             if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.length) {
-                m_chunk = m_readAhead.chunk(m_number, offset);
+                m_chunk = m_stream.chunk(m_number, offset);
                 m_chunkStart = offset;
             }
             const std::size_t from = std::size_t(offset - m_chunkStart);
@@ -242,9 +239,9 @@ protected:
 
 private:
     std::uint64_t m_size;
-    ReadAhead& m_readAhead;
+    PictureStream& m_stream;
     std::size_t m_number;
-    ReadAhead::Chunk m_chunk{};
+    PictureStream::Chunk m_chunk{};
     std::uint64_t m_chunkStart = 0;
 };
 
@@ -255,7 +252,7 @@ private:
 class ZipPackage::SinkSource
 {
 public:
-    SinkSource(ByteSink& sink, Failure& failure) : m_sink(sink), m_failure(failure)
+    SinkSource(ByteSink& sink, CallbackErrors& errors) : m_sink(sink), m_errors(errors)
     {
         zip_error_init(&m_error);
     }
@@ -280,13 +277,13 @@ public:
             self->m_end = 0;
             return 0;
         case ZIP_SOURCE_WRITE:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_WRITE, [&] {
+            return guarded(self->m_errors, self->m_error, ZIP_ER_WRITE, [&] {
                 self->m_sink.write(data, std::size_t(length));
                 self->noteEnd();
                 return zip_int64_t(length);
             });
         case ZIP_SOURCE_SEEK_WRITE:
-            return guarded(self->m_failure, self->m_error, ZIP_ER_SEEK,
+            return guarded(self->m_errors, self->m_error, ZIP_ER_SEEK,
                            [&] { return self->seek(data, length); });
         case ZIP_SOURCE_TELL_WRITE:
             return zip_int64_t(self->m_sink.position() - self->m_start);
@@ -326,15 +323,15 @@ private:
     }
 
     ByteSink& m_sink;
-    Failure& m_failure;
+    CallbackErrors& m_errors;
     zip_error_t m_error;
     std::uint64_t m_start = 0;
     std::uint64_t m_end = 0;
 };
 
 ZipPackage::ZipPackage(ByteSink& sink)
-    : m_output(std::make_unique<SinkSource>(sink, m_failure)), m_deflater(std::make_unique<ZipDeflater>()),
-      m_readAhead(std::make_unique<ReadAhead>())
+    : m_output(std::make_unique<SinkSource>(sink, m_errors)), m_deflater(std::make_unique<ZipDeflater>()),
+      m_stream(std::make_unique<PictureStream>(readAheadBuffers))
 {
     zip_error_t error;
     zip_error_init(&error);
@@ -358,7 +355,7 @@ ZipPackage::~ZipPackage()
 
 void ZipPackage::addText(const std::string& name, std::function<std::string()> render)
 {
-    auto* state = new TextSource(m_failure, *m_deflater, std::move(render));
+    auto* state = new TextSource(m_errors, *m_deflater, std::move(render));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;
@@ -369,7 +366,8 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
 
 void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
 {
-    auto* state = new PictureSource(m_failure, std::move(picture), *m_readAhead);
+    auto* state = new PictureSource(m_errors, *picture, *m_stream);
+    m_pictures.push_back(std::move(picture));
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;
@@ -406,8 +404,7 @@ void ZipPackage::fail(const std::string& what)
     const std::string message = zip_strerror(m_archive);
     zip_discard(m_archive);
     m_archive = nullptr;
-    if (m_failure.error)
-        std::rethrow_exception(m_failure.error);
+    m_errors.rethrowIfFailed();
     throw Error(ErrorCode::SaveFailed, what + ": " + message);
 }
 

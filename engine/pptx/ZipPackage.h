@@ -1,26 +1,28 @@
 #pragma once
 
 #include "engine/ByteSink.h"
+#include "engine/CallbackErrors.h"
 #include "engine/Picture.h"
 
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct zip;
 struct zip_source;
 
 namespace kestrane::presentation {
 
-class ReadAhead;
+class PictureStream;
 class ZipDeflater;
 
 // A zip archive written through a ByteSink with libzip, in the order the entries were added.
 // Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
-// reaches them, pictures are read from their files as they are copied, a few megabytes ahead. Every entry
-// gets the same fixed timestamp, so the same entries give the same bytes. Zip64 records appear only where
-// sizes, offsets or the number of entries need them.
+// reaches them, pictures are read from their files as they are copied, a few megabytes ahead on a
+// thread of their own. Every entry gets the same fixed timestamp, so the same entries give the same
+// bytes. Zip64 records appear only where sizes, offsets or the number of entries need them. Failures
+// inside libzip's callbacks are kept and rethrown once libzip has returned.
 class ZipPackage
 {
 public:
@@ -36,22 +38,17 @@ public:
     // Writes the archive; throws the first kestrane::Error met on the way.
     void close();
 
-    // Failures inside libzip's callbacks are kept here and rethrown once libzip has returned:
-    // exceptions must not unwind through C frames.
-    struct Failure
-    {
-        std::exception_ptr error;
-    };
-
 private:
     void add(const std::string& name, zip_source* source, int method);
     [[noreturn]] void fail(const std::string& what);
 
     class SinkSource;
-    Failure m_failure;
+    CallbackErrors m_errors;
     std::unique_ptr<SinkSource> m_output;
     std::unique_ptr<ZipDeflater> m_deflater;
-    std::unique_ptr<ReadAhead> m_readAhead;
+    // Kept here, as libzip drops its sources before the stream's thread ends.
+    std::vector<std::shared_ptr<const Picture>> m_pictures;
+    std::unique_ptr<PictureStream> m_stream;
     struct zip* m_archive = nullptr;
 };
 

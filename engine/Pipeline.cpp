@@ -1,0 +1,190 @@
+#include "engine/Pipeline.h"
+
+#include "base/Error.h"
+
+#include <algorithm>
+
+namespace kestrane::presentation {
+
+BufferRing::BufferRing(std::size_t count, std::function<void(Buffer&)> step)
+    : m_buffers(count), m_step(std::move(step)), m_thread([this] { run(); })
+{
+}
+
+BufferRing::~BufferRing()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_one();
+    m_thread.join();
+}
+
+BufferRing::Buffer& BufferRing::next()
+{
+    if (m_posted < count())
+        return m_buffers[m_posted];
+    return wait(m_posted - count());
+}
+
+bool BufferRing::idle()
+{
+    std::lock_guard lock(m_mutex);
+    return m_done == m_posted;
+}
+
+void BufferRing::post()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_posted;
+    }
+    m_changed.notify_one();
+}
+
+BufferRing::Buffer& BufferRing::wait(std::uint64_t number)
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_done > number; });
+    Buffer& buffer = m_buffers[number % count()];
+    if (buffer.error)
+        std::rethrow_exception(buffer.error);
+    return buffer;
+}
+
+void BufferRing::drain()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_done == m_posted; });
+    for (Buffer& buffer : m_buffers)
+        buffer.error = nullptr;
+}
+
+void BufferRing::run()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [&] { return m_stopping || m_done < m_posted; });
+        if (m_stopping)
+            return;
+        Buffer& buffer = m_buffers[m_done % count()];
+        lock.unlock();
+        buffer.error = nullptr;
+        try {
+            m_step(buffer);
+        } catch (...) {
+            buffer.error = std::current_exception();
+        }
+        lock.lock();
+        ++m_done;
+        m_changed.notify_one();
+    }
+}
+
+PictureStream::PictureStream(std::size_t buffers)
+    : m_ring(buffers, [this](BufferRing::Buffer& b) { step(b); })
+{
+}
+
+std::size_t PictureStream::add(const Picture& picture, bool digest)
+{
+    const std::uint64_t size = picture.size();
+    m_entries.push_back({&picture, size, digest && fits(size), false, {}});
+    return m_entries.size() - 1;
+}
+
+PictureStream::Chunk PictureStream::chunk(std::size_t number, std::uint64_t offset)
+{
+    moveTo(number, offset);
+    const BufferRing::Buffer& buffer = m_ring.wait(m_first);
+    const auto from = std::size_t(offset - buffer.offset);
+    return {buffer.bytes.get() + from, buffer.length - from};
+}
+
+PictureStream::Digest PictureStream::digest(std::size_t number)
+{
+    Entry& entry = m_entries[number];
+    moveTo(number, 0);
+    md4_ctx context;
+    md4_init(&context);
+    for (std::uint64_t b = m_first; b < m_ring.posted(); ++b) {
+        const BufferRing::Buffer& buffer = m_ring.wait(b);
+        if (!entry.onThread)
+            md4_update(&context, buffer.length, buffer.bytes.get());
+        if (buffer.offset + buffer.length < entry.size)
+            continue;
+        if (!entry.onThread)
+            md4_digest(&context, entry.value.size(), entry.value.data());
+        return entry.value;
+    }
+    throw Error(ErrorCode::Unexpected, "a picture too big to digest ahead");
+}
+
+void PictureStream::moveTo(std::size_t number, std::uint64_t offset)
+{
+    // Reading on frees the buffer handed out last; anything else but asking for it again starts
+    // over.
+    if (holds(m_first, number, offset))
+        return;
+    if (holds(m_first + 1, number, offset)) {
+        ++m_first;
+        fill();
+    } else {
+        restartAt(number, offset);
+    }
+}
+
+bool PictureStream::holds(std::uint64_t buffer, std::size_t number, std::uint64_t offset)
+{
+    if (buffer >= m_ring.posted())
+        return false;
+    const BufferRing::Buffer& b = m_ring[buffer];
+    return b.item == number && offset >= b.offset && offset - b.offset < std::max<std::size_t>(b.length, 1);
+}
+
+void PictureStream::fill()
+{
+    while (m_nextPicture < m_entries.size() && m_ring.posted() < m_first + m_ring.count()) {
+        Entry& entry = m_entries[m_nextPicture];
+        BufferRing::Buffer& buffer = m_ring.next();
+        // The thread takes a digest when it has caught up with its reading, the caller otherwise:
+        // whichever has the time.
+        if (m_nextOffset == 0 && entry.digest)
+            entry.onThread = m_ring.idle();
+        buffer.item = m_nextPicture;
+        buffer.offset = m_nextOffset;
+        buffer.length =
+            std::size_t(std::min<std::uint64_t>(BufferRing::bufferSize, entry.size - m_nextOffset));
+        m_nextOffset += buffer.length;
+        if (m_nextOffset >= entry.size) {
+            ++m_nextPicture;
+            m_nextOffset = 0;
+        }
+        m_ring.post();
+    }
+}
+
+void PictureStream::restartAt(std::size_t number, std::uint64_t offset)
+{
+    m_ring.drain();
+    m_first = m_ring.posted();
+    m_nextPicture = number;
+    m_nextOffset = offset;
+    fill();
+}
+
+void PictureStream::step(BufferRing::Buffer& buffer)
+{
+    Entry& entry = m_entries[buffer.item];
+    entry.picture->read(buffer.offset, buffer.bytes.get(), buffer.length);
+    if (!entry.onThread)
+        return;
+    if (buffer.offset == 0)
+        md4_init(&m_context);
+    md4_update(&m_context, buffer.length, buffer.bytes.get());
+    if (buffer.offset + buffer.length == entry.size)
+        md4_digest(&m_context, entry.value.size(), entry.value.data());
+}
+
+} // namespace kestrane::presentation
