@@ -1,35 +1,19 @@
 #pragma once
 
-#include "engine/ppt/PptWriter.h"
-#include "engine/pptx/PptxWriter.h"
+#include "engine/Format.h"
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace kestrane::testing {
 
-// Each format's writer and limit check, named by the file extension: the one place tests reach
-// them, so a change to how the engine offers its formats is met here.
-struct Writer
-{
-    const char* name;
-    void (*write)(const presentation::Deck&, presentation::ByteSink&);
-    void (*checkLimits)(const presentation::Deck&);
-};
+// The file formats as tests name them, by their extension.
+inline constexpr const char* formatNames[] = {"pptx", "ppt"};
 
-inline constexpr Writer writers[] = {
-    {"pptx", presentation::writePptx, presentation::checkPptxLimits},
-    {"ppt", presentation::writePpt, presentation::checkPptLimits},
-};
-
-inline const Writer& writer(std::string_view name)
+// The format a file with that extension is saved in, found as a save finds it.
+inline const presentation::Format& writer(std::string_view extension)
 {
-    for (const Writer& candidate : writers) {
-        if (candidate.name == name)
-            return candidate;
-    }
-    throw std::invalid_argument("no writer for " + std::string(name));
+    return presentation::formatFor("deck." + std::string(extension));
 }
 
 } // namespace kestrane::testing
