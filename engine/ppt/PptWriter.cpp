@@ -59,13 +59,18 @@ std::vector<const Picture*> distinctPictures(const Deck& deck)
     return pictures;
 }
 
+std::uint64_t bytesOf(const std::vector<const Picture*>& pictures)
+{
+    std::uint64_t total = 0;
+    for (const Picture* picture : pictures)
+        total += picture->size();
+    return total;
+}
+
 // A .ppt stores each picture once, however many frames show it.
 std::uint64_t distinctPictureBytes(const Deck& deck)
 {
-    std::uint64_t total = 0;
-    for (const Picture* picture : distinctPictures(deck))
-        total += picture->size();
-    return total;
+    return bytesOf(distinctPictures(deck));
 }
 
 std::vector<std::uint64_t> shapeCounts(const Deck& deck)
@@ -128,7 +133,7 @@ void checkPptLimits(const Deck& deck)
     if (pictures.size() > maxPictures)
         limitExceeded("at most " + std::to_string(maxPictures) +
                       " different pictures, this presentation has " + std::to_string(pictures.size()));
-    const std::uint64_t blipBytes = distinctPictureBytes(deck) + pictures.size() * blipOverhead;
+    const std::uint64_t blipBytes = bytesOf(pictures) + pictures.size() * blipOverhead;
     if (blipBytes > maxStreamSize)
         limitExceeded("at most 2 GiB of pictures in all, these pictures need " + std::to_string(blipBytes) +
                       " bytes");
