@@ -40,8 +40,8 @@ struct Deck
 inline constexpr double slideWidthPoints = 720;
 inline constexpr double slideHeightPoints = 540;
 
-// Points to a format's whole unit (Format::unitsPerPoint), rounded to nearest with halves away
-// from zero.
+// Points to a format's whole unit (12700 per point in .pptx, 8 in .ppt), rounded to nearest with
+// halves away from zero.
 std::int64_t toUnits(double points, std::int64_t unitsPerPoint);
 
 // Reads the four placement texts, in points, exactly as the placement checks read them. Throws

@@ -11,8 +11,6 @@ namespace kestrane::presentation {
 // What a save needs of one file format, stated once per format beside its writer.
 struct Format
 {
-    // The format's whole unit of length, which every placement is rounded to.
-    std::int64_t unitsPerPoint;
     // Throws kestrane::Error (FormatLimitExceeded) when the deck does not fit the format; the
     // save calls it once, before the target file is touched.
     void (*checkLimits)(const Deck& deck);

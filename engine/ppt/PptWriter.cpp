@@ -141,7 +141,7 @@ void checkPptLimits(const Deck& deck)
         limitExceeded("fewer pictures in all: the shape identifiers run out");
 }
 
-const Format pptFormat{masterUnitsPerPoint, checkPptLimits, distinctPictureBytes, writePpt};
+const Format pptFormat{checkPptLimits, distinctPictureBytes, writePpt};
 
 void writePpt(const Deck& deck, ByteSink& sink)
 {

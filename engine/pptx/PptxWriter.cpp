@@ -35,7 +35,7 @@ std::uint64_t framedPictureBytes(const Deck& deck)
 
 } // namespace
 
-const Format pptxFormat{emuPerPoint, checkPptxLimits, framedPictureBytes, writePptx};
+const Format pptxFormat{checkPptxLimits, framedPictureBytes, writePptx};
 
 void writePptx(const Deck& deck, ByteSink& sink)
 {
