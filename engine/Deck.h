@@ -2,6 +2,7 @@
 
 #include "engine/Picture.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ struct SlideContent
 struct Deck
 {
     std::vector<SlideContent> slides;
+    // When the deck was saved, which both formats record as the document's creation and
+    // modification time.
+    std::chrono::sys_seconds savedAt{};
 };
 
 // Every deck is 10 x 7.5 inches (on-screen 4:3).

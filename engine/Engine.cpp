@@ -14,12 +14,13 @@ namespace {
 
 using automation::MsoTriState;
 
-// Whether the application has quit, which every object checks before acting, and where saves
-// report their progress.
+// Whether the application has quit, which every object checks before acting, where saves
+// report their progress and what tells them the time.
 struct Session
 {
     bool quit = false;
     SaveProgress saveProgress;
+    Clock clock;
 
     void check() const
     {
@@ -131,8 +132,10 @@ public:
 
     void SaveAs(const std::string& fileName) override
     {
-        m_state->session->check();
-        saveDeck(m_state->deck, fileName, m_state->session->saveProgress);
+        const Session& session = *m_state->session;
+        session.check();
+        m_state->deck.savedAt = session.clock();
+        saveDeck(m_state->deck, fileName, session.saveProgress);
     }
 
 private:
@@ -171,7 +174,11 @@ private:
 class EngineApplication : public automation::Application
 {
 public:
-    explicit EngineApplication(SaveProgress progress) { m_session->saveProgress = std::move(progress); }
+    EngineApplication(SaveProgress progress, Clock clock)
+    {
+        m_session->saveProgress = std::move(progress);
+        m_session->clock = std::move(clock);
+    }
 
     automation::Presentations& Presentations() override { return m_presentations; }
 
@@ -189,9 +196,14 @@ private:
 
 } // namespace
 
-std::shared_ptr<automation::Application> startApplication(SaveProgress progress)
+std::chrono::sys_seconds systemTime()
 {
-    return std::make_shared<EngineApplication>(std::move(progress));
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+std::shared_ptr<automation::Application> startApplication(SaveProgress progress, Clock clock)
+{
+    return std::make_shared<EngineApplication>(std::move(progress), std::move(clock));
 }
 
 } // namespace kestrane::presentation

@@ -3,6 +3,8 @@
 #include "engine/SaveProgress.h"
 #include "platform/Automation.h"
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 // The presentation engine: the automation object model realised without any office suite.
@@ -21,9 +23,14 @@
 // Application::Quit drops every deck, which closes every picture file.
 namespace kestrane::presentation {
 
+// The time a save stamps on the file.
+using Clock = std::function<std::chrono::sys_seconds()>;
+std::chrono::sys_seconds systemTime();
+
 // A new application object. Presentations keep their pictures' files open until the application
 // quits, one file each, within the process's open-file limit. Every SaveAs tells `progress` how
-// far it has come.
-std::shared_ptr<automation::Application> startApplication(SaveProgress progress = {});
+// far it has come and records `clock`'s time as the document's.
+std::shared_ptr<automation::Application> startApplication(SaveProgress progress = {},
+                                                          Clock clock = systemTime);
 
 } // namespace kestrane::presentation

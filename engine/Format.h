@@ -8,6 +8,9 @@
 
 namespace kestrane::presentation {
 
+// The program's name, recorded in each file as the application that wrote it; never as an author.
+inline constexpr const char* applicationName = "Kestrane";
+
 // What a save needs of one file format, stated once per format beside its writer.
 struct Format
 {

@@ -1,6 +1,7 @@
 #include "engine/ppt/Drawing.h"
 
 #include <algorithm>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -29,6 +30,15 @@ enum ShapeType : std::uint16_t
 
 using Property = std::pair<std::uint16_t, std::uint32_t>;
 
+// A property whose value lies after the property table: a NUL-terminated UTF-16 text.
+struct TextProperty
+{
+    std::uint16_t id;
+    std::string_view utf8;
+};
+
+constexpr std::uint16_t complexValue = 0x8000;
+
 Bytes shapeAtom(ShapeType type, std::uint64_t shapeId, std::uint32_t flags)
 {
     FieldWriter payload;
@@ -36,13 +46,22 @@ Bytes shapeAtom(ShapeType type, std::uint64_t shapeId, std::uint32_t flags)
     return atom(FSP, 2, type, payload.bytes());
 }
 
-// Properties are written in ascending id order, as every reader seen so far expects.
-Bytes properties(const std::vector<Property>& values)
+// Properties are written in ascending id order, as every reader seen so far expects; the texts'
+// ids follow the others'. Each text's table entry holds its length, and the texts follow the
+// table in the same order.
+Bytes properties(const std::vector<Property>& values, const std::vector<TextProperty>& texts = {})
 {
     FieldWriter payload;
     for (const auto& [id, value] : values)
         payload.u16(id).u32(value);
-    return atom(FOPT, 3, static_cast<std::uint16_t>(values.size()), payload.bytes());
+    FieldWriter textData;
+    for (const TextProperty& text : texts) {
+        const std::size_t start = textData.bytes().size();
+        textData.utf16(text.utf8).u16(0);
+        payload.u16(text.id | complexValue).u32(static_cast<std::uint32_t>(textData.bytes().size() - start));
+    }
+    payload.raw(textData.bytes());
+    return atom(FOPT, 3, static_cast<std::uint16_t>(values.size() + texts.size()), payload.bytes());
 }
 
 Bytes groupShape(std::uint64_t shapeId)
@@ -122,14 +141,18 @@ Bytes placeholderShape(const Placeholder& placeholder, std::uint64_t shapeId)
                       container(ClientTextbox, 0, text)});
 }
 
-Bytes pictureShape(const PictureFrame& frame, std::uint64_t shapeId)
+// Named "Picture N" by its place on the slide, as office suites name inserted pictures, with the
+// picture's file name as its alternative text.
+Bytes pictureShape(const PictureFrame& frame, std::size_t number, std::uint64_t shapeId)
 {
+    const std::string name = "Picture " + std::to_string(number);
     return container(SpContainer, 0,
                      {shapeAtom(PictureFrameType, shapeId, HaveAnchor | HaveShapeType),
                       properties({{0x007F, 0x00800080}, // lock the aspect ratio
                                   {0x4104, frame.pictureIndex},
-                                  {0x01BF, 0x00100000},   // no fill
-                                  {0x01FF, 0x00080000}}), // no line
+                                  {0x01BF, 0x00100000},  // no fill
+                                  {0x01FF, 0x00080000}}, // no line
+                                 {{0x0380, name}, {0x0381, frame.description}}),
                       clientAnchor(frame.anchor)});
 }
 
@@ -159,9 +182,9 @@ ShapeIds::ShapeIds(const std::vector<std::uint64_t>& shapesPerDrawing)
     }
 }
 
-std::uint64_t ShapeIds::largestShapeId() const
+std::uint64_t ShapeIds::nextFreeShapeId() const
 {
-    return m_drawings.empty() ? 0 : m_drawings.back().lastShapeId();
+    return m_drawings.empty() ? 0 : m_drawings.back().lastShapeId() + 1;
 }
 
 Bytes ShapeIds::groupBlock() const
@@ -179,7 +202,7 @@ Bytes ShapeIds::groupBlock() const
         savedShapes += ids.shapeCount - 1;
     }
     FieldWriter payload;
-    payload.u32(static_cast<std::uint32_t>(largestShapeId()));
+    payload.u32(static_cast<std::uint32_t>(nextFreeShapeId()));
     payload.u32(clusterCount + 1);
     payload.u32(static_cast<std::uint32_t>(savedShapes));
     payload.u32(static_cast<std::uint32_t>(m_drawings.size()));
@@ -213,8 +236,8 @@ Bytes slideDrawing(const DrawingIds& ids, const std::vector<PictureFrame>& frame
 {
     std::vector<Bytes> shapes;
     std::uint64_t shapeId = ids.firstShapeId;
-    for (const PictureFrame& frame : frames)
-        shapes.push_back(pictureShape(frame, ++shapeId));
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        shapes.push_back(pictureShape(frames[i], i + 1, ++shapeId));
     return drawing(ids, std::move(shapes));
 }
 

@@ -4,6 +4,7 @@
 #include "engine/ppt/Records.h"
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace kestrane::presentation::ppt {
@@ -16,7 +17,7 @@ inline constexpr auto slideHeightUnits = static_cast<std::int32_t>(slideHeightPo
 // Drawing identifiers are 12 bits wide and 0xFFF is reserved: the main master is drawing 1, so
 // at most 4093 slides fit beside it.
 inline constexpr std::uint32_t maxDrawingId = 0xFFE;
-// Every shape identifier stays below this value.
+// Every shape identifier, and the next free one, stays below this value.
 inline constexpr std::uint64_t shapeIdLimit = 0x03FFD7FF;
 inline constexpr std::uint32_t shapeIdsPerCluster = 1024;
 
@@ -44,7 +45,8 @@ public:
     explicit ShapeIds(const std::vector<std::uint64_t>& shapesPerDrawing);
 
     const DrawingIds& drawing(std::size_t index) const { return m_drawings.at(index); }
-    std::uint64_t largestShapeId() const;
+    // One past the largest id in use, which the drawing group records as PowerPoint does.
+    std::uint64_t nextFreeShapeId() const;
     // The drawing group's record of every drawing and cluster in use.
     Bytes groupBlock() const;
 
@@ -69,6 +71,7 @@ struct PictureFrame
 {
     Anchor anchor;
     std::uint32_t pictureIndex;
+    std::string_view description; // the alternative text: the picture's file name
 };
 
 Bytes masterDrawing(const DrawingIds& ids);

@@ -5,6 +5,7 @@
 #include "engine/ppt/Document.h"
 #include "engine/ppt/Drawing.h"
 #include "engine/ppt/PictureStore.h"
+#include "engine/ppt/PropertySets.h"
 
 #include <cmath>
 #include <string>
@@ -81,6 +82,11 @@ std::vector<std::uint64_t> shapeCounts(const Deck& deck)
     return counts;
 }
 
+void addBytes(CompoundFile& file, const std::string& name, const Bytes& bytes)
+{
+    file.addStream(name, [&bytes](StreamOutput& out) { out.write(bytes.data(), bytes.size()); });
+}
+
 // One user edit: the document, the master and the slides, then the persist directory that finds
 // them and the user edit that finds the directory.
 Bytes documentStream(const Deck& deck, const PictureStore& pictures, std::uint32_t& userEditOffset)
@@ -97,7 +103,8 @@ Bytes documentStream(const Deck& deck, const PictureStore& pictures, std::uint32
     for (std::size_t i = 0; i < deck.slides.size(); ++i) {
         std::vector<PictureFrame> frames;
         for (const PlacedPicture& placed : deck.slides[i].pictures)
-            frames.push_back({anchorOf(placed.box), pictures.pictureIndex(*placed.picture)});
+            frames.push_back(
+                {anchorOf(placed.box), pictures.pictureIndex(*placed.picture), placed.picture->name()});
         append(slideContainer(slideDrawing(ids.drawing(i + 1), frames)));
     }
 
@@ -127,6 +134,12 @@ void checkPptLimits(const Deck& deck)
                     limitExceeded("picture edges only from -4096 to 4095.875 points, " + pictureLabel(s, p) +
                                   " has an edge at " + std::to_string(edge) + " points");
             }
+            // A size typed above zero must not vanish when its edges are rounded.
+            const Anchor anchor = anchorOf(box);
+            if ((box.width > 0 && anchor.right == anchor.left) ||
+                (box.height > 0 && anchor.bottom == anchor.top))
+                limitExceeded("picture edges only in steps of 1/8 point, " + pictureLabel(s, p) +
+                              " is too small to show");
         }
     }
     const std::vector<const Picture*> pictures = distinctPictures(deck);
@@ -137,7 +150,7 @@ void checkPptLimits(const Deck& deck)
     if (blipBytes > maxStreamSize)
         limitExceeded("at most 2 GiB of pictures in all, these pictures need " + std::to_string(blipBytes) +
                       " bytes");
-    if (ShapeIds(shapeCounts(deck)).largestShapeId() >= shapeIdLimit)
+    if (ShapeIds(shapeCounts(deck)).nextFreeShapeId() >= shapeIdLimit)
         limitExceeded("fewer pictures in all: the shape identifiers run out");
 }
 
@@ -152,10 +165,10 @@ void writePpt(const Deck& deck, ByteSink& sink)
         file.addStream("Pictures", [&](StreamOutput& out) { pictures.writeBlips(out); });
     std::uint32_t userEditOffset = 0;
     const Bytes document = documentStream(deck, pictures, userEditOffset);
-    const Bytes user = currentUser(userEditOffset);
-    file.addStream("PowerPoint Document",
-                   [&](StreamOutput& out) { out.write(document.data(), document.size()); });
-    file.addStream("Current User", [&](StreamOutput& out) { out.write(user.data(), user.size()); });
+    addBytes(file, "PowerPoint Document", document);
+    addBytes(file, "Current User", currentUser(userEditOffset));
+    addBytes(file, summaryInformationStream, summaryInformation(deck.savedAt));
+    addBytes(file, documentSummaryInformationStream, documentSummaryInformation(deck.slides.size()));
     file.finish();
 }
 

@@ -1,5 +1,7 @@
 #include "engine/ppt/Records.h"
 
+#include "engine/Utf8.h"
+
 #include <cstring>
 #include <numeric>
 
@@ -38,10 +40,19 @@ FieldWriter& FieldWriter::zeros(std::size_t count)
     return *this;
 }
 
-FieldWriter& FieldWriter::utf16(std::string_view ascii)
+FieldWriter& FieldWriter::utf16(std::string_view utf8)
 {
-    for (char c : ascii)
-        u16(static_cast<std::uint8_t>(c));
+    while (!utf8.empty()) {
+        const Utf8Character character = firstCharacter(utf8);
+        utf8.remove_prefix(character.length);
+        if (character.code < 0x10000) {
+            u16(static_cast<std::uint16_t>(character.code));
+        } else {
+            const char32_t offset = character.code - 0x10000;
+            u16(static_cast<std::uint16_t>(0xD800 + (offset >> 10)));
+            u16(static_cast<std::uint16_t>(0xDC00 + (offset & 0x3FF)));
+        }
+    }
     return *this;
 }
 

@@ -76,8 +76,8 @@ public:
     FieldWriter& raw(const void* data, std::size_t size);
     FieldWriter& raw(const Bytes& data) { return raw(data.data(), data.size()); }
     FieldWriter& zeros(std::size_t count);
-    // UTF-16LE code units of an ASCII text, no terminator.
-    FieldWriter& utf16(std::string_view ascii);
+    // UTF-16LE code units of a UTF-8 text, no terminator; what is not UTF-8 becomes U+FFFD.
+    FieldWriter& utf16(std::string_view utf8);
 
     const Bytes& bytes() const { return m_bytes; }
     Bytes take() { return std::move(m_bytes); }

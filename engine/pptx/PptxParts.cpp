@@ -1,7 +1,10 @@
 #include "engine/pptx/PptxParts.h"
 
+#include "engine/Format.h"
 #include "engine/pptx/PptxUnits.h"
 #include "engine/pptx/XmlText.h"
+
+#include <cstdio>
 
 namespace kestrane::presentation::pptx {
 
@@ -16,14 +19,24 @@ constexpr const char* relationshipType =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 constexpr const char* pmlType = "application/vnd.openxmlformats-officedocument.presentationml.";
 
-// Saved files carry no clock time, so the same pictures give the same bytes.
-constexpr const char* fixedDate = "2000-01-01T00:00:00Z";
-
 // The group every shape tree starts with.
 constexpr const char* rootGroup =
     "<p:nvGrpSpPr><p:cNvPr id=\"1\" name=\"\"/><p:cNvGrpSpPr/><p:nvPr/></p:nvGrpSpPr>"
     "<p:grpSpPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"0\" cy=\"0\"/>"
     "<a:chOff x=\"0\" y=\"0\"/><a:chExt cx=\"0\" cy=\"0\"/></a:xfrm></p:grpSpPr>";
+
+// A UTC time as W3CDTF to the second: 2026-12-07T19:50:26Z.
+std::string w3cdtf(std::chrono::sys_seconds time)
+{
+    const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss clock(time - day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                  int(clock.minutes().count()), int(clock.seconds().count()));
+    return text;
+}
 
 class Relationships
 {
@@ -105,16 +118,16 @@ std::string packageRelationships()
     return rels.finish();
 }
 
-std::string coreProperties()
+std::string coreProperties(std::chrono::sys_seconds savedAt)
 {
+    const std::string time = w3cdtf(savedAt);
     std::string xml = declaration;
     xml += "<cp:coreProperties"
            " xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\""
            " xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\""
-           " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-           "<dc:creator>Kestrane</dc:creator>";
-    xml += std::string("<dcterms:created xsi:type=\"dcterms:W3CDTF\">") + fixedDate + "</dcterms:created>";
-    xml += std::string("<dcterms:modified xsi:type=\"dcterms:W3CDTF\">") + fixedDate + "</dcterms:modified>";
+           " xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">";
+    xml += "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" + time + "</dcterms:created>";
+    xml += "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" + time + "</dcterms:modified>";
     return xml + "</cp:coreProperties>";
 }
 
@@ -122,7 +135,9 @@ std::string appProperties(std::size_t slideCount)
 {
     std::string xml = declaration;
     xml += "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\">"
-           "<Application>Kestrane</Application>";
+           "<Application>";
+    xml += applicationName;
+    xml += "</Application>";
     xml += "<Slides>" + std::to_string(slideCount) + "</Slides>";
     return xml + "</Properties>";
 }
@@ -168,7 +183,7 @@ std::string viewProperties()
 {
     return std::string(declaration) + "<p:viewPr" + pmlNamespaces +
            "><p:normalViewPr><p:restoredLeft sz=\"15620\"/><p:restoredTop sz=\"94660\"/></p:normalViewPr>"
-           "<p:slideViewPr><p:cSldViewPr><p:cViewPr><p:scale><a:sx n=\"100\" d=\"100\"/>"
+           "<p:slideViewPr><p:cSldViewPr><p:cViewPr varScale=\"1\"><p:scale><a:sx n=\"100\" d=\"100\"/>"
            "<a:sy n=\"100\" d=\"100\"/></p:scale><p:origin x=\"0\" y=\"0\"/></p:cViewPr>"
            "<p:guideLst/></p:cSldViewPr></p:slideViewPr>"
            "<p:gridSpacing cx=\"76200\" cy=\"76200\"/></p:viewPr>";

@@ -2,6 +2,7 @@
 
 #include "engine/Deck.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -16,7 +17,8 @@ std::string mediaFileName(std::size_t pictureNumber, PictureFormat format);
 
 std::string contentTypes(std::size_t slideCount);
 std::string packageRelationships();
-std::string coreProperties();
+// The save time as the document's creation and modification time; no author.
+std::string coreProperties(std::chrono::sys_seconds savedAt);
 std::string appProperties(std::size_t slideCount);
 std::string presentation(std::size_t slideCount);
 std::string presentationRelationships(std::size_t slideCount);

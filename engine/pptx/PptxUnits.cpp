@@ -35,7 +35,7 @@ bool fitsEmuOffset(double points)
 bool fitsEmuExtent(double points)
 {
     // A negative size is refused even when it would round to zero EMU.
-    return !(points < 0) && fitsEmu(points, 0);
+    return !(points < 0) && fitsEmu(points, 0) && (points == 0 || toEmu(points) > 0);
 }
 
 } // namespace kestrane::presentation

@@ -4,14 +4,17 @@
 
 namespace kestrane::presentation {
 
-// Office Open XML places shapes in EMU (English Metric Units), 12700 to the point. Offsets are
-// ST_Coordinate, extents ST_PositiveCoordinate; both are the widest range the engine writes.
+// Office Open XML places shapes in EMU (English Metric Units), 12700 to the point. The schema
+// allows offsets and extents far past 32 bits, but readers hold them in signed 32-bit integers
+// (LibreOffice reads anything larger as 0), so the engine writes that range only: about
+// +-169,093 points.
 inline constexpr std::int64_t emuPerPoint = 12700;
-inline constexpr std::int64_t minEmuCoordinate = -27273042329600;
-inline constexpr std::int64_t maxEmuCoordinate = 27273042316900;
+inline constexpr std::int64_t minEmuCoordinate = INT32_MIN;
+inline constexpr std::int64_t maxEmuCoordinate = INT32_MAX;
 
 std::int64_t toEmu(double points);
 bool fitsEmuOffset(double points);
+// A size must not be negative, nor positive yet too small to be more than 0 EMU.
 bool fitsEmuExtent(double points);
 
 } // namespace kestrane::presentation

@@ -44,7 +44,7 @@ void writePptx(const Deck& deck, ByteSink& sink)
     // [Content_Types].xml first, as readers that stream the package expect; pictures last.
     zip.addText("[Content_Types].xml", [slideCount] { return pptx::contentTypes(slideCount); });
     zip.addText("_rels/.rels", pptx::packageRelationships);
-    zip.addText("docProps/core.xml", pptx::coreProperties);
+    zip.addText("docProps/core.xml", [&deck] { return pptx::coreProperties(deck.savedAt); });
     zip.addText("docProps/app.xml", [slideCount] { return pptx::appProperties(slideCount); });
     zip.addText("ppt/presentation.xml", [slideCount] { return pptx::presentation(slideCount); });
     zip.addText("ppt/_rels/presentation.xml.rels",

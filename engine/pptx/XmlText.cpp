@@ -1,45 +1,20 @@
 #include "engine/pptx/XmlText.h"
 
+#include "engine/Utf8.h"
+
 namespace kestrane::presentation {
 
 namespace {
 
 constexpr std::string_view replacement = "\xEF\xBF\xBD";
 
-// Length of the well-formed UTF-8 sequence at the start of `text` that encodes a character XML
-// allows, or 0.
-std::size_t validSequence(std::string_view text)
+// Whether XML 1.0 allows the character: not the controls besides the three blanks, not the two
+// non-characters at the end of the basic plane.
+bool allowedInXml(char32_t code)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length;
-    char32_t code;
-    if (lead < 0x80)
-        return lead >= 0x20 || lead == '\t' || lead == '\n' || lead == '\r' ? 1 : 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        code = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        code = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (text.size() < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (byte(i) & 0x3F);
-    }
-    const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    const bool overlong = code < smallest[length];
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    const bool nonCharacter = code == 0xFFFE || code == 0xFFFF || code > 0x10FFFF;
-    return overlong || surrogate || nonCharacter ? 0 : length;
+    if (code < 0x20)
+        return code == '\t' || code == '\n' || code == '\r';
+    return code != 0xFFFE && code != 0xFFFF;
 }
 
 } // namespace
@@ -49,12 +24,13 @@ std::string escapeXml(std::string_view text)
     std::string out;
     out.reserve(text.size());
     while (!text.empty()) {
-        const std::size_t length = validSequence(text);
-        if (length == 0) {
+        const Utf8Character character = firstCharacter(text);
+        if (!character.wellFormed || !allowedInXml(character.code)) {
             out += replacement;
             text.remove_prefix(1);
             continue;
         }
+        const std::size_t length = character.length;
         switch (text[0]) {
         case '&':
             out += "&amp;";

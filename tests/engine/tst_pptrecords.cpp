@@ -55,8 +55,8 @@ private slots:
     void persistDirectorySplitsLongRuns();
     void shapeIdClusters();
     void shapeIdsSpanClustersForCrowdedSlides();
-    void largestShapeId_data();
-    void largestShapeId();
+    void nextFreeShapeId_data();
+    void nextFreeShapeId();
     void blipHeaderAndEntry_data();
     void blipHeaderAndEntry();
     void identicalPicturesAreStoredOnce();
@@ -209,8 +209,9 @@ void TestPptRecords::shapeIdClusters()
     QCOMPARE(ids.drawing(1).lastShapeId(), 2050u);
     QCOMPARE(ids.drawing(2).drawingId, 3u);
     QCOMPARE(ids.drawing(2).lastShapeId(), 3073u);
-    // spidMax, clusters + 1, shapes without the groups, drawings, then (drawing, ids used) per cluster
-    QCOMPARE(hexOf(ids.groupBlock()), QByteArray("00 00 06 f0 28 00 00 00 01 0c 00 00 04 00 00 00 "
+    // the next free id, clusters + 1, shapes without the groups, drawings, then (drawing, ids used)
+    // per cluster
+    QCOMPARE(hexOf(ids.groupBlock()), QByteArray("00 00 06 f0 28 00 00 00 02 0c 00 00 04 00 00 00 "
                                                  "09 00 00 00 03 00 00 00 01 00 00 00 07 00 00 00 "
                                                  "02 00 00 00 03 00 00 00 03 00 00 00 02 00 00 00"));
 }
@@ -222,7 +223,7 @@ void TestPptRecords::shapeIdsSpanClustersForCrowdedSlides()
     QCOMPARE(ids.drawing(1).lastShapeId(), 3547u);
     QCOMPARE(ids.drawing(2).firstShapeId, 4096u); // clusters 2 and 3 belong to drawing 2
     QCOMPARE(ids.drawing(3).firstShapeId, 5120u);
-    QCOMPARE(ids.largestShapeId(), 5120u);
+    QCOMPARE(ids.nextFreeShapeId(), 5121u);
     const Bytes block = ids.groupBlock();
     QCOMPARE(u32At(block, 12), 6u); // five clusters
     const QList<std::pair<quint32, quint32>> expected{{1, 7}, {2, 1024}, {2, 476}, {3, 1024}, {4, 1}};
@@ -232,20 +233,21 @@ void TestPptRecords::shapeIdsSpanClustersForCrowdedSlides()
     }
 }
 
-void TestPptRecords::largestShapeId_data()
+void TestPptRecords::nextFreeShapeId_data()
 {
     QTest::addColumn<qulonglong>("slideShapes");
     QTest::addColumn<bool>("fits");
-    // The master owns cluster 1, the slide starts at 2048; ids stay below 0x03FFD7FF.
-    QTest::newRow("last id allowed") << qulonglong(0x03FFD7FE - 2048 + 1) << true;
-    QTest::newRow("one past") << qulonglong(0x03FFD7FF - 2048 + 1) << false;
+    // The master owns cluster 1, the slide starts at 2048; ids, and the next free one, stay below
+    // 0x03FFD7FF.
+    QTest::newRow("last id allowed") << qulonglong(0x03FFD7FD - 2048 + 1) << true;
+    QTest::newRow("one past") << qulonglong(0x03FFD7FE - 2048 + 1) << false;
 }
 
-void TestPptRecords::largestShapeId()
+void TestPptRecords::nextFreeShapeId()
 {
     QFETCH(qulonglong, slideShapes);
     QFETCH(bool, fits);
-    QCOMPARE(ShapeIds({masterShapeCount, slideShapes}).largestShapeId() < shapeIdLimit, fits);
+    QCOMPARE(ShapeIds({masterShapeCount, slideShapes}).nextFreeShapeId() < shapeIdLimit, fits);
 }
 
 void TestPptRecords::blipHeaderAndEntry_data()

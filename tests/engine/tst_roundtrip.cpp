@@ -4,6 +4,7 @@
 #include "tests/support/PptReadBack.h"
 #include "tests/support/PptReader.h"
 #include "tests/support/TestPictures.h"
+#include "tests/support/ZipReader.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -60,6 +61,10 @@ const QList<Case> cases = {
 // The format the readers besides LibreOffice check.
 const Format& ppt = formats[1];
 
+// What the engine's clock says during every save.
+const auto savedAt = std::chrono::sys_days{std::chrono::year(2026) / 12 / 7} + std::chrono::hours(19) +
+                     std::chrono::minutes(50) + std::chrono::seconds(26);
+
 double heldPoints(const QString& points, std::int64_t unitsPerPoint)
 {
     return double(presentation::toUnits(points.toDouble(), unitsPerPoint)) / double(unitsPerPoint);
@@ -72,8 +77,8 @@ testing::ExpectedSlides expectedSlides(const Case& testCase, const QList<QByteAr
     const presentation::PictureBox box{p[0].toDouble(), p[1].toDouble(), p[2].toDouble(), p[3].toDouble()};
     testing::ExpectedSlides slides;
     for (qsizetype i = 0; i < sources.size(); ++i)
-        slides.push_back(
-            {testing::expectedFrame(box, testing::pictureFormat(testCase.pictures[i]), sources[i])});
+        slides.push_back({testing::expectedFrame(box, testing::pictureFormat(testCase.pictures[i]),
+                                                 sources[i], QStringLiteral("image%1.jpg").arg(i + 1))});
     return slides;
 }
 
@@ -124,7 +129,7 @@ private:
     {
         const QString folder = m_dir.filePath(
             QString::fromUtf8("Bilder \xC3\xA4\xC3\xB6\xC3\xBC \xE5\x86\x99 ") + testCase.name);
-        auto app = presentation::startApplication();
+        auto app = presentation::startApplication({}, [] { return savedAt; });
         auto pres = app->Presentations().Add();
         for (int n = 1; n <= testCase.pictures.size(); ++n) {
             const std::string file = (folder + QStringLiteral("/image%1.jpg").arg(n)).toStdString();
@@ -214,7 +219,18 @@ private slots:
         const Case& testCase = cases[caseIndex];
         const auto found = m_poi.find(deckFile(ppt, testCase));
         QVERIFY(found != m_poi.end());
-        testing::verifyPoiRead(found->second, expectedSlides(testCase, m_sources.at(key(ppt, testCase))));
+        testing::verifyPoiRead(found->second, expectedSlides(testCase, m_sources.at(key(ppt, testCase))),
+                               savedAt);
+    }
+
+    // The .pptx records the save time, and no author.
+    void pptxCoreProperties()
+    {
+        const QByteArray core =
+            testing::readZipFile(deckFile(formats[0], cases[0])).at(QStringLiteral("docProps/core.xml")).data;
+        QVERIFY(core.contains("<dcterms:created xsi:type=\"dcterms:W3CDTF\">2026-12-07T19:50:26Z<"));
+        QVERIFY(core.contains("<dcterms:modified xsi:type=\"dcterms:W3CDTF\">2026-12-07T19:50:26Z<"));
+        QVERIFY(!core.contains("creator"));
     }
 
     void ownReader_data() { caseRows(); }

@@ -136,13 +136,19 @@ private slots:
                                     : QStringList{limit, "save under a name ending in .pptx"});
         };
 
-        // .pptx: offsets and extents in EMU (12700 per point) must fit the schema's integers.
+        // .pptx: offsets and extents in EMU (12700 per point) must fit readers' 32-bit integers, and a
+        // size above zero must stay above zero.
         const QString placement = "picture noise1.jpg on slide 1";
-        pptx("widest", box({-2147483648.0, 0, 2147483647.0, 1}));
-        pptx("left beyond", box({2147483648.0, 0, 1, 1}), placement);
-        pptx("top beyond", box({0, -2147483649.0, 1, 1}), placement);
+        const double emu = 1.0 / 12700;
+        pptx("widest", box({-2147483648.0 * emu, 0, 2147483647.0 * emu, 1}));
+        pptx("left beyond", box({2147483648.0 * emu, 0, 1, 1}), placement);
+        pptx("top beyond", box({0, -2147483649.0 * emu, 1, 1}), placement);
+        pptx("width beyond", box({0, 0, 2147483648.0 * emu, 1}), placement);
         pptx("negative width", box({0, 0, -0.1, 1}), placement);
         pptx("infinite width", box({0, 0, qInf(), 1}), placement);
+        pptx("half an EMU wide", box({0, 0, 0.5 * emu, 1}));
+        pptx("width rounds to nothing", box({0, 0, 5e-324, 1}), placement);
+        pptx("height rounds to nothing", box({0, 0, 1, 0.49 * emu}), placement);
 
         // .ppt edges: left, top, right = left + width, bottom = top + height, in 1/8 point.
         const QString edges = "picture edges only from -4096 to 4095.875 points";
@@ -156,6 +162,10 @@ private slots:
         ppt("bottom past 4095.875", box({0, 4095, 1, 0.9375}), edges);
         ppt("not a number", box({qQNaN(), 0, 1, 1}), edges);
         ppt("infinite", box({0, 0, qInf(), 1}), edges);
+        const QString tiny = "picture 1 on slide 1 is too small to show";
+        ppt("width of 1/16 point", box({0, 0, 0.0625, 1}));
+        ppt("width rounds to nothing", box({0, 0, 5e-324, 1}), tiny);
+        ppt("height rounds to nothing", box({0, 0.0625, 1, 0.0625}), tiny);
         ppt("second picture of slide 2", MakeDeck([small] {
                 Deck deck;
                 deck.slides = {{{{small, {}}}}, {{{small, {}}, {small, {0, 0, 5000, 1}}}}};

@@ -1,9 +1,13 @@
 // Reads .ppt files with Apache POI (HSLF) and prints what the writer's tests compare: page size,
-// slide count and, per picture frame, its anchor in points, picture type, byte count and SHA-256.
+// slide count, per picture frame its anchor in points, picture type, byte count and SHA-256, and
+// from the property sets the application, creation and last-save times (seconds since 1970) and
+// slide count.
 import java.awt.Dimension;
 import java.awt.geom.Rectangle2D;
 import java.io.FileInputStream;
 import java.security.MessageDigest;
+import org.apache.poi.hpsf.DocumentSummaryInformation;
+import org.apache.poi.hpsf.SummaryInformation;
 import org.apache.poi.hslf.usermodel.HSLFPictureData;
 import org.apache.poi.hslf.usermodel.HSLFPictureShape;
 import org.apache.poi.hslf.usermodel.HSLFShape;
@@ -18,6 +22,12 @@ public class CheckPpt {
                 Dimension page = show.getPageSize();
                 System.out.println("page " + page.width + " " + page.height);
                 System.out.println("slides " + show.getSlides().size());
+                SummaryInformation summary = show.getSlideShowImpl().getSummaryInformation();
+                DocumentSummaryInformation document = show.getSlideShowImpl().getDocumentSummaryInformation();
+                if (summary != null && document != null)
+                    System.out.println("properties " + summary.getApplicationName() + " "
+                            + summary.getCreateDateTime().getTime() / 1000 + " "
+                            + summary.getLastSaveDateTime().getTime() / 1000 + " " + document.getSlideCount());
                 int number = 0;
                 for (HSLFSlide slide : show.getSlides()) {
                     ++number;

@@ -16,7 +16,9 @@ using presentation::PictureFormat;
 namespace {
 
 const QString poiScratchpad = QStringLiteral("/usr/share/java/poi-scratchpad.jar");
-const QString poiClassPath = QStringLiteral("/usr/share/java/poi.jar:") + poiScratchpad;
+// POI's property-set reader needs commons-collections4, which the POI package brings.
+const QString poiClassPath =
+    QStringLiteral("/usr/share/java/poi.jar:/usr/share/java/commons-collections4.jar:") + poiScratchpad;
 
 QByteArray frameLabel(std::size_t slide, std::size_t frame)
 {
@@ -45,6 +47,11 @@ std::map<QString, PoiResult> parsePoiOutput(const QByteArray& output)
             current->pictures.push_back({words[1].toInt(), words[2].toDouble(), words[3].toDouble(),
                                          words[4].toDouble(), words[5].toDouble(),
                                          QString::fromUtf8(words[6]), words[7].toLongLong(), words[8]});
+        } else if (words[0] == "properties" && words.size() == 5) {
+            current->application = QString::fromUtf8(words[1]);
+            current->created = words[2].toLongLong();
+            current->saved = words[3].toLongLong();
+            current->slideCount = words[4].toInt();
         }
     }
     return results;
@@ -74,7 +81,7 @@ QByteArray pictureBytes(const presentation::Picture& picture)
 }
 
 ExpectedFrame expectedFrame(const presentation::PictureBox& box, PictureFormat format,
-                            const QByteArray& bytes)
+                            const QByteArray& bytes, const QString& fileName)
 {
     using presentation::toUnits;
     return {toUnits(box.left, 8),
@@ -82,7 +89,8 @@ ExpectedFrame expectedFrame(const presentation::PictureBox& box, PictureFormat f
             toUnits(box.left + box.width, 8),
             toUnits(box.top + box.height, 8),
             format,
-            bytes};
+            bytes,
+            fileName};
 }
 
 ExpectedSlides expectedSlides(const presentation::Deck& deck)
@@ -96,7 +104,8 @@ ExpectedSlides expectedSlides(const presentation::Deck& deck)
             auto [found, added] = bytes.try_emplace(placed.picture.get());
             if (added)
                 found->second = pictureBytes(*placed.picture);
-            frames.push_back(expectedFrame(placed.box, placed.picture->format(), found->second));
+            frames.push_back(expectedFrame(placed.box, placed.picture->format(), found->second,
+                                           QString::fromStdString(placed.picture->name())));
         }
     }
     return slides;
@@ -138,12 +147,16 @@ std::map<QString, PoiResult> PoiRun::results()
     return parsePoiOutput(m_process->readAllStandardOutput());
 }
 
-void verifyPoiRead(const PoiResult& read, const ExpectedSlides& expected)
+void verifyPoiRead(const PoiResult& read, const ExpectedSlides& expected, std::chrono::sys_seconds savedAt)
 {
     QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
     QCOMPARE(read.pageWidth, 720);
     QCOMPARE(read.pageHeight, 540);
     QCOMPARE(read.slides, int(expected.size()));
+    QCOMPARE(read.application, QStringLiteral("Kestrane"));
+    QCOMPARE(read.created, qint64(savedAt.time_since_epoch().count()));
+    QCOMPARE(read.saved, read.created);
+    QCOMPARE(read.slideCount, read.slides);
     std::size_t next = 0;
     for (std::size_t s = 0; s < expected.size(); ++s) {
         for (std::size_t f = 0; f < expected[s].size(); ++f) {
@@ -186,6 +199,8 @@ void verifyOwnRead(const PptFile& read, const ExpectedSlides& expected)
             QCOMPARE(std::int64_t(frame.top), want.top);
             QCOMPARE(std::int64_t(frame.right), want.right);
             QCOMPARE(std::int64_t(frame.bottom), want.bottom);
+            QCOMPARE(QString::fromStdU16String(frame.name), QStringLiteral("Picture %1").arg(f + 1));
+            QCOMPARE(QString::fromStdU16String(frame.description), want.fileName);
             const PptPictureEntry& entry = read.pictures.at(frame.pictureIndex - 1);
             QCOMPARE(entry.blipType, blipTypeFor(want.format));
             const auto* source = reinterpret_cast<const std::uint8_t*>(want.bytes.constData());

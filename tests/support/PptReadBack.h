@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -16,7 +17,7 @@ class QProcess;
 namespace kestrane::testing {
 
 // A picture frame as a .ppt must hold it: edges in master units (points x 8, each edge rounded
-// the way the writer rounds it), the kind of picture and its file.
+// the way the writer rounds it), the kind of picture, its file and that file's name.
 struct ExpectedFrame
 {
     std::int64_t left = 0;
@@ -25,6 +26,7 @@ struct ExpectedFrame
     std::int64_t bottom = 0;
     presentation::PictureFormat format = presentation::PictureFormat::Jpeg;
     QByteArray bytes;
+    QString fileName;
 };
 
 // The frames of each slide, slides in show order.
@@ -33,7 +35,7 @@ using ExpectedSlides = std::vector<std::vector<ExpectedFrame>>;
 QByteArray pictureBytes(const presentation::Picture& picture);
 
 ExpectedFrame expectedFrame(const presentation::PictureBox& box, presentation::PictureFormat format,
-                            const QByteArray& bytes);
+                            const QByteArray& bytes, const QString& fileName);
 ExpectedSlides expectedSlides(const presentation::Deck& deck);
 
 // A picture frame as Apache POI read it; anchor in points, SHA-256 in hex.
@@ -53,6 +55,11 @@ struct PoiResult
     int pageHeight = 0;
     int slides = -1;
     std::vector<PoiPicture> pictures;
+    // From the property sets; times in seconds since 1970.
+    QString application;
+    qint64 created = -1;
+    qint64 saved = -1;
+    int slideCount = -1;
 };
 
 // Apache POI (HSLF) reading every file in one JVM, which takes about a second to start. The JVM
@@ -73,7 +80,7 @@ private:
 };
 
 // Both compare with QTest's macros: the caller stops when QTest::currentTestFailed().
-void verifyPoiRead(const PoiResult& read, const ExpectedSlides& expected);
+void verifyPoiRead(const PoiResult& read, const ExpectedSlides& expected, std::chrono::sys_seconds savedAt);
 void verifyOwnRead(const PptFile& read, const ExpectedSlides& expected);
 
 } // namespace kestrane::testing

@@ -108,6 +108,7 @@ private:
     void problem(const std::string& text) { m_problems.push_back(text); }
     const PptRecord* topLevel(std::size_t offset) const;
     const ByteVector& stream(const std::string& name);
+    void checkPropertySet(const std::string& name);
     const std::uint8_t* payload(const PptRecord& record) const
     {
         return m_document->data() + record.offset + 8;
@@ -119,6 +120,7 @@ private:
     void readDocument(const PptRecord& document, const std::map<std::uint32_t, std::uint32_t>& directory);
     void readMaster(const PptRecord& master);
     void readDrawing(const PptRecord* drawing, PptSlide& slide, bool master);
+    void readPictureProperties(const PptRecord& opt, PptFrame& frame);
     void readGroupBlock(const PptRecord& block);
     void readPictureEntries(const PptRecord* store);
     void checkClustersAndUses();
@@ -323,12 +325,8 @@ void Reader::readDrawing(const PptRecord* drawing, PptSlide& slide, bool master)
             problem("picture frame on the master");
         PptFrame frame;
         frame.shapeId = spid;
-        if (const PptRecord* opt = shape->child(FoptType)) {
-            const std::uint8_t* p = payload(*opt);
-            for (std::uint32_t i = 0; i < opt->instance && 6 * i + 6 <= opt->length; ++i)
-                if ((u16(p + 6 * i) & 0x3FFF) == 0x104)
-                    frame.pictureIndex = u32(p + 6 * i + 2);
-        }
+        if (const PptRecord* opt = shape->child(FoptType))
+            readPictureProperties(*opt, frame);
         const PptRecord* anchor = shape->child(ClientAnchorType);
         if (!anchor || anchor->length != 8) {
             problem("picture frame without an 8-byte anchor");
@@ -345,6 +343,41 @@ void Reader::readDrawing(const PptRecord* drawing, PptSlide& slide, bool master)
     m_countedShapes += u32(f);
     if (u32(f) + 1 != shapes.size() || u32(f + 4) != largest)
         problem("FDG of drawing " + std::to_string(slide.drawingId) + " miscounts its shapes");
+}
+
+// The table of 6-byte entries, then the values of the complex ones (texts here) in table order.
+void Reader::readPictureProperties(const PptRecord& opt, PptFrame& frame)
+{
+    const std::uint8_t* p = payload(opt);
+    std::size_t complexAt = 6 * std::size_t(opt.instance);
+    if (complexAt > opt.length) {
+        problem("property table overruns its record");
+        return;
+    }
+    for (std::size_t i = 0; i < opt.instance; ++i) {
+        const std::uint16_t id = u16(p + 6 * i);
+        const std::uint32_t value = u32(p + 6 * i + 2);
+        if (!(id & 0x8000)) {
+            if ((id & 0x3FFF) == 0x104)
+                frame.pictureIndex = value;
+            continue;
+        }
+        if (value > opt.length - complexAt || value % 2 != 0 || value < 2 ||
+            u16(p + complexAt + value - 2) != 0) {
+            problem("property " + hex(id) + " is not a NUL-terminated text inside its record");
+            return;
+        }
+        std::u16string text;
+        for (std::size_t k = 0; k + 2 < value; k += 2)
+            text.push_back(static_cast<char16_t>(u16(p + complexAt + k)));
+        if ((id & 0x3FFF) == 0x380)
+            frame.name = text;
+        else if ((id & 0x3FFF) == 0x381)
+            frame.description = text;
+        complexAt += value;
+    }
+    if (complexAt != opt.length)
+        problem("property record length does not match its values");
 }
 
 void Reader::readMaster(const PptRecord& master)
@@ -425,8 +458,8 @@ void Reader::readDocument(const PptRecord& document, const std::map<std::uint32_
 
 void Reader::checkClustersAndUses()
 {
-    if (!m_shapeIds.empty() && m_spidMax < *m_shapeIds.rbegin())
-        problem("spidMax below the largest shape id");
+    if (!m_shapeIds.empty() && m_spidMax != *m_shapeIds.rbegin() + 1)
+        problem("spidMax is not the next free shape id");
     if (m_savedDrawings != m_drawings || m_savedShapes != m_countedShapes)
         problem("drawing group totals do not match the drawings");
     for (const auto& [spid, drawingId] : m_shapeDrawing) {
@@ -451,8 +484,33 @@ void Reader::checkClustersAndUses()
                     std::to_string(uses[i]) + " times");
 }
 
+// A property-set stream as strict readers take it: the stream header, then one set whose size
+// and every property's offset are whole 4-byte units inside the set.
+void Reader::checkPropertySet(const std::string& name)
+{
+    const ByteVector& bytes = stream(name);
+    if (bytes.size() < 56 || u16(bytes.data()) != 0xFFFE || u32(bytes.data() + 24) < 1) {
+        problem(name.substr(1) + " has no property set header");
+        return;
+    }
+    const std::uint32_t start = u32(bytes.data() + 44);
+    const std::uint32_t size = start <= bytes.size() - 8 ? u32(bytes.data() + start) : 0;
+    const std::uint32_t count = size ? u32(bytes.data() + start + 4) : 0;
+    if (size % 4 != 0 || size > bytes.size() - start || 8 + 8 * std::uint64_t(count) > size) {
+        problem(name.substr(1) + " has a set that overruns the stream or is not padded");
+        return;
+    }
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t offset = u32(bytes.data() + start + 12 + 8 * i);
+        if (offset % 4 != 0 || offset + 4 > size)
+            problem(name.substr(1) + " property " + std::to_string(i) + " is misplaced");
+    }
+}
+
 void Reader::read()
 {
+    checkPropertySet("\005SummaryInformation");
+    checkPropertySet("\005DocumentSummaryInformation");
     m_document = &stream("PowerPoint Document");
     m_file.records = walkRecords(m_document->data(), m_document->size(), 0, m_problems);
     const std::size_t userEditOffset = readCurrentUser();

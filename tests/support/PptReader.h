@@ -33,6 +33,8 @@ struct PptFrame
     std::int16_t bottom = 0;
     std::uint32_t pictureIndex = 0;
     std::uint32_t shapeId = 0;
+    std::u16string name;
+    std::u16string description; // the alternative text
 };
 
 struct PptSlide
