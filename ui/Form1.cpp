@@ -76,7 +76,9 @@ void Form1::start()
     m_handle([this] { Form_Load(); });
     show();
     activateWindow();
+    // The field is entered at start-up as by Tab, whatever reason the window system gives.
     Text1->setFocus(Qt::OtherFocusReason);
+    Text1->selectWholeText();
 }
 
 void Form1::Form_Load()

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -94,6 +95,35 @@ private slots:
         // Once the field has the focus, a click places the cursor as usual.
         QTest::mouseClick(form->Text4, Qt::LeftButton, {}, QPoint(3, form->Text4->height() / 2));
         QVERIFY(!form->Text4->hasSelectedText());
+    }
+
+    void aFieldIsSelectedWholeOnlyWhenEntered_data()
+    {
+        QTest::addColumn<Qt::FocusReason>("reason");
+        QTest::addColumn<bool>("selectsAll");
+
+        // entered: typing replaces the text
+        QTest::newRow("Tab") << Qt::TabFocusReason << true;
+        QTest::newRow("Shift+Tab") << Qt::BacktabFocusReason << true;
+        QTest::newRow("mouse click") << Qt::MouseFocusReason << true;
+        // back from elsewhere: caret and selection as they were
+        QTest::newRow("its own menu closed") << Qt::PopupFocusReason << false;
+        QTest::newRow("another window left") << Qt::ActiveWindowFocusReason << false;
+        QTest::newRow("menu bar") << Qt::MenuBarFocusReason << false;
+        QTest::newRow("set by the program") << Qt::OtherFocusReason << false;
+    }
+
+    void aFieldIsSelectedWholeOnlyWhenEntered()
+    {
+        QFETCH(Qt::FocusReason, reason);
+        QFETCH(bool, selectsAll);
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        form->Text2->setText("123456");
+        form->Text2->setSelection(2, 2);
+        QFocusEvent focusIn(QEvent::FocusIn, reason);
+        QApplication::sendEvent(form->Text2, &focusIn);
+        QCOMPARE(form->Text2->selectedText(), QString(selectsAll ? "123456" : "34"));
     }
 
     void neitherEnterNorEscapePressesAButton()
