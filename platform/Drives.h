@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,5 +40,9 @@ std::vector<std::string> openableDrives(std::vector<std::string> drives);
 
 // The drives of this machine that the user can open, from /proc/self/mounts; "/" first.
 std::vector<std::string> systemDrives();
+
+// Where the chooser reads the drives from, afresh each time it is shown, so media plugged in
+// meanwhile appear.
+using DriveSource = std::function<std::vector<std::string>()>;
 
 } // namespace kestrane

@@ -64,7 +64,7 @@ Form1::~Form1()
 void Form1::showForm2()
 {
     if (!m_form2) {
-        m_form2 = new Form2(*this, m_services, systemDrives());
+        m_form2 = new Form2(*this, m_services, systemDrives);
         // Closing the chooser through its frame destroys it; the next use starts afresh.
         m_form2->setAttribute(Qt::WA_DeleteOnClose);
     }
