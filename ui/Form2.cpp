@@ -23,6 +23,10 @@ Form2::Form2(Form1& form1, Services services, DriveSource drives)
 
     Dir1 = new DirectoryList(this);
     Drive1 = new DriveList(this);
+    // The lists have no captions, so screen readers are told what they list. A drop-down list's
+    // name is its selected entry on Linux, so the drive list says it in its description.
+    Dir1->setAccessibleName(QStringLiteral("Directories"));
+    Drive1->setAccessibleDescription(QStringLiteral("Drives"));
     Command1 = makeButton(this, "Select");
     Command2 = makeButton(this, "Cancel");
 
