@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -30,6 +31,9 @@ constexpr std::uint64_t writebackStep = std::uint64_t(16) << 20;
 // Leaves room in NAME_MAX for the dot, the separator and the random suffix.
 constexpr std::size_t maxTempStem = 200;
 
+// As many links as the system follows in one path before it answers ELOOP.
+constexpr int maxLinks = 40;
+
 struct TargetPath
 {
     std::string folder;
@@ -44,7 +48,29 @@ TargetPath splitPath(const std::string& path)
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// The permission bits to give the new file: those of the file it replaces, if any.
+// The file a save replaces: the path itself or, where a symbolic link stands, the file it names,
+// followed link by link as opening the path would. A dangling link names the file to create.
+std::string followLinks(const std::string& path)
+{
+    std::string file = path;
+    for (int links = 0;; ++links) {
+        struct stat status;
+        if (::lstat(file.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return file;
+        if (links == maxLinks)
+            throw Error(ErrorCode::SaveFailed, path, ELOOP);
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(file.c_str(), target.data(), target.size());
+        if (length < 0)
+            throw Error(ErrorCode::SaveFailed, path, errno);
+        target.resize(std::size_t(length));
+        file = target.starts_with('/') ? target : splitPath(file).folder + '/' + target;
+    }
+}
+
+// The permission bits to give the new file: those of the file it replaces, if any. A file the
+// user may not write is refused, as opening it for writing would be, although replacing it
+// needs only the folder's permission.
 std::optional<mode_t> existingMode(const std::string& path)
 {
     struct stat status;
@@ -55,6 +81,8 @@ std::optional<mode_t> existingMode(const std::string& path)
     }
     if (S_ISDIR(status.st_mode))
         throw Error(ErrorCode::SaveTargetInvalid, path + " is a folder");
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+        throw Error(ErrorCode::SaveFailed, path, errno);
     return status.st_mode & 07777;
 }
 
@@ -215,11 +243,14 @@ private:
 
 void saveAtomically(const std::string& path, const std::function<void(ByteSink&)>& write)
 {
-    const TargetPath target = splitPath(path);
-    if (target.name.empty() || target.name == "." || target.name == "..")
+    const TargetPath named = splitPath(path);
+    if (named.name.empty() || named.name == "." || named.name == "..")
         throw Error(ErrorCode::SaveTargetInvalid, path);
-    const std::optional<mode_t> mode = existingMode(path);
-    TempFileSink sink(target, path);
+    // Resolved once: the file is written beside the link's target and renamed there, so the
+    // link stays and still names it.
+    const std::string file = followLinks(path);
+    const std::optional<mode_t> mode = existingMode(file);
+    TempFileSink sink(splitPath(file), file);
     if (mode)
         sink.setMode(*mode);
     write(sink);

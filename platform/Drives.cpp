@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrane {
 
@@ -105,18 +107,22 @@ std::string driveOf(const std::vector<std::string>& drives, std::string_view dir
     return holder;
 }
 
+std::vector<std::string> openableDrives(std::vector<std::string> drives)
+{
+    std::erase_if(drives, [](const std::string& drive) {
+        struct stat status;
+        return ::stat(drive.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+               ::faccessat(AT_FDCWD, drive.c_str(), R_OK | X_OK, AT_EACCESS) != 0;
+    });
+    return drives;
+}
+
 std::vector<std::string> systemDrives()
 {
     std::ifstream file("/proc/self/mounts");
     std::ostringstream table;
     table << file.rdbuf();
-    std::vector<std::string> drives = drivesFromMounts(parseMountTable(table.str()));
-    // "/" is always a directory, so it stays first.
-    std::erase_if(drives, [](const std::string& drive) {
-        std::error_code error;
-        return !std::filesystem::is_directory(drive, error);
-    });
-    return drives;
+    return openableDrives(drivesFromMounts(parseMountTable(table.str())));
 }
 
 } // namespace kestrane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,8 +34,15 @@ std::vector<std::string> drivesFromMounts(const std::vector<MountEntry>& mounts)
 // one of its ancestors. Empty when none is.
 std::string driveOf(const std::vector<std::string>& drives, std::string_view directory);
 
-// The drives of this machine, from /proc/self/mounts. Mount points that are not directories
-// (files bound into a container) are left out; "/" is always there.
+// The drives among these that the user can open: folders they may read and search. A file
+// bound into a container, or a mount the user may not enter (/boot/efi often is), is left out.
+std::vector<std::string> openableDrives(std::vector<std::string> drives);
+
+// The drives of this machine that the user can open, from /proc/self/mounts; "/" first.
 std::vector<std::string> systemDrives();
+
+// Where the chooser reads the drives from, afresh each time it is shown, so media plugged in
+// meanwhile appear.
+using DriveSource = std::function<std::vector<std::string>()>;
 
 } // namespace kestrane

@@ -2,17 +2,23 @@
 
 #include "base/Error.h"
 
+#include <QFile>
 #include <QIODevice>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestrane {
 
 namespace {
 
 // Reads "[section]" headers and "key=value" lines. The value is everything after the first '='
-// up to the end of the line, blanks included; lines of any other shape are passed over, so a
-// file edited into any bytes still loads. A line ends at LF, CR LF or a lone CR: a value read
+// up to the end of the line, trimmed of surrounding blanks as INI readers do, so a hand-edited
+// "DefaultWidth = 500" reads as "500"; lines of any other shape are passed over, so a file edited
+// into any bytes still loads. A line ends at LF, CR LF or a lone CR: a value read
 // never holds a line break, so it can always be written back.
 bool readRawIni(QIODevice& device, QSettings::SettingsMap& map)
 {
@@ -31,7 +37,7 @@ bool readRawIni(QIODevice& device, QSettings::SettingsMap& map)
         if (key.isEmpty())
             continue;
         const QString fullKey = section.isEmpty() ? key : section + '/' + key;
-        map.insert(fullKey, QString::fromUtf8(line.mid(equals + 1)));
+        map.insert(fullKey, QString::fromUtf8(line.mid(equals + 1)).trimmed());
     }
     return true;
 }
@@ -63,6 +69,30 @@ QSettings::Format rawIniFormat()
 {
     static const QSettings::Format format = QSettings::registerFormat("ini", readRawIni, writeRawIni);
     return format;
+}
+
+// QSettings tells only that a write failed, not why. So its steps that need permission are taken
+// or checked first, with the system's reason for the one that fails: the folder is made, the user
+// must be able to create files in it (the new file is written aside and renamed), and a file
+// already there must be one the user may write, which QSettings requires too.
+void prepareToWrite(const std::string& file)
+{
+    const std::string folder = file.substr(0, file.rfind('/'));
+    for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+        if (::mkdir(folder.substr(0, slash).c_str(), 0777) != 0 && errno != EEXIST)
+            throw Error(ErrorCode::SettingsUnwritable, file, errno);
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat status;
+    if (::stat(folder.c_str(), &status) != 0)
+        throw Error(ErrorCode::SettingsUnwritable, file, errno);
+    if (!S_ISDIR(status.st_mode))
+        throw Error(ErrorCode::SettingsUnwritable, file, ENOTDIR);
+    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        throw Error(ErrorCode::SettingsUnwritable, file, errno);
+    if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
+        throw Error(ErrorCode::SettingsUnwritable, file, errno);
 }
 
 } // namespace
@@ -100,7 +130,9 @@ void IniSettingsStore::Write(const std::string& application, const std::string& 
     // A line break would split the value into lines that read back as something else.
     if (text.find_first_of("\r\n") != std::string::npos)
         throw Error(ErrorCode::SettingsUnwritable, key + " holds a line break");
-    QSettings settings(fileFor(application), rawIniFormat());
+    const QString file = fileFor(application);
+    prepareToWrite(QFile::encodeName(file).toStdString());
+    QSettings settings(file, rawIniFormat());
     settings.setValue(QString::fromStdString(section + '/' + key), QString::fromStdString(text));
     settings.sync();
     if (settings.status() != QSettings::NoError)

@@ -7,8 +7,9 @@
 namespace kestrane {
 
 // The settings store as one INI file per application, <folder>/<application>/<application>.ini,
-// kept by QSettings. Values stand in the file exactly as given, with no quoting or escaping, so
-// the text written is the text read back and a hand-edited line reads as it stands.
+// kept by QSettings. Values stand in the file exactly as given, with no quoting or escaping, and
+// are read back trimmed of surrounding blanks. A store that cannot be written fails with the
+// system's reason.
 class IniSettingsStore : public SettingsStore
 {
 public:

@@ -7,7 +7,7 @@
 
 namespace kestrane {
 
-// Answers whether a file exists at exactly the path given.
+// Answers whether a file exists at exactly the path given; throws an Error when it cannot tell.
 class FileSystemObject
 {
 public:

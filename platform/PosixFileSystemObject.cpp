@@ -1,5 +1,8 @@
 #include "platform/PosixFileSystemObject.h"
 
+#include "base/Error.h"
+
+#include <cerrno>
 #include <sys/stat.h>
 
 namespace kestrane {
@@ -9,7 +12,12 @@ bool PosixFileSystemObject::FileExists(const std::string& path)
     struct stat status
     {
     };
-    return ::stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno == ENOENT)
+            return false;
+        throw Error(ErrorCode::DirectoryUnreadable, path, errno);
+    }
+    return !S_ISDIR(status.st_mode);
 }
 
 } // namespace kestrane

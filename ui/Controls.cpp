@@ -5,11 +5,13 @@
 
 namespace kestrane {
 
-QLabel* makeLabel(QWidget* parent, const char* text)
+QLabel* makeLabel(QWidget* parent, const char* text, QWidget* field)
 {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setFocusPolicy(Qt::NoFocus);
+    // Without an access key in the caption the buddy gives no shortcut, only the name.
+    label->setBuddy(field);
     return label;
 }
 

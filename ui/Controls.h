@@ -6,8 +6,9 @@ class QWidget;
 
 namespace kestrane {
 
-// A plain caption: left-aligned from the top, no border, never takes the focus.
-QLabel* makeLabel(QWidget* parent, const char* text);
+// A plain caption: left-aligned from the top, no border, never takes the focus. The caption of a
+// field names that field to screen readers.
+QLabel* makeLabel(QWidget* parent, const char* text, QWidget* field = nullptr);
 
 // A push button that neither Enter nor Escape presses.
 QPushButton* makeButton(QWidget* parent, const char* text);

@@ -1,7 +1,11 @@
 #include "ui/DirectoryList.h"
 
+#include "base/Error.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
@@ -42,11 +46,15 @@ QString childPath(const QString& parent, const QString& name)
     return parent.endsWith('/') ? parent + name : parent + '/' + name;
 }
 
+QString absolute(const QString& path)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
 // The directory's subdirectories by name, case-insensitively; hidden ones are left out.
-QStringList subdirectories(const QString& directory, ErrorCode failure)
+QStringList subdirectories(const QString& directory, std::error_code& error)
 {
     namespace fs = std::filesystem;
-    std::error_code error;
     fs::directory_iterator entry(fs::path(QFile::encodeName(directory).toStdString()), error);
     QStringList names;
     for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
@@ -56,7 +64,7 @@ QStringList subdirectories(const QString& directory, ErrorCode failure)
             names << name;
     }
     if (error)
-        throw Error(failure, directory.toStdString(), error.value());
+        return {};
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int order = a.compare(b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
@@ -66,20 +74,25 @@ QStringList subdirectories(const QString& directory, ErrorCode failure)
 
 } // namespace
 
-DirectoryList::DirectoryList(Guard guard, QWidget* parent) : QListWidget(parent), m_guard(std::move(guard))
+DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setItemDelegate(new IndentingDelegate(this));
-    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
-        const QString target = pathAt(index.row());
-        m_guard([this, target] { open(target, ErrorCode::DirectoryUnreadable); });
-    });
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { openEntry(index.row()); });
 }
 
 void DirectoryList::setPath(const QString& path)
 {
-    open(path, ErrorCode::DriveUnavailable);
+    const QString directory = absolute(path);
+    if (const std::error_code error = open(directory))
+        throw Error(ErrorCode::DriveUnavailable, directory.toStdString(), error.value());
+}
+
+bool DirectoryList::tryPath(const QString& path)
+{
+    return !open(absolute(path));
 }
 
 int DirectoryList::highlightedIndex() const
@@ -93,10 +106,28 @@ QString DirectoryList::pathAt(int index) const
     return entry ? entry->data(pathRole).toString() : QString();
 }
 
-void DirectoryList::open(const QString& path, ErrorCode failure)
+void DirectoryList::keyPressEvent(QKeyEvent* event)
 {
-    const QString directory = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    const QStringList names = subdirectories(directory, failure);
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        openEntry(highlightedIndex());
+    else
+        QListWidget::keyPressEvent(event);
+}
+
+// Opening an entry is the list's own behaviour: one that cannot be read is no failure of the
+// program.
+void DirectoryList::openEntry(int index)
+{
+    if (open(absolute(pathAt(index))))
+        QApplication::beep();
+}
+
+std::error_code DirectoryList::open(const QString& directory)
+{
+    std::error_code error;
+    const QStringList names = subdirectories(directory, error);
+    if (error)
+        return error;
 
     const QIcon opened = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -122,6 +153,7 @@ void DirectoryList::open(const QString& path, ErrorCode failure)
     m_path = directory;
     setCurrentRow(m_openedIndex);
     scrollToItem(currentItem());
+    return {};
 }
 
 } // namespace kestrane

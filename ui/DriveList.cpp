@@ -2,20 +2,36 @@
 
 #include "platform/Drives.h"
 
-#include <QDir>
 #include <QFile>
+#include <QSignalBlocker>
 #include <algorithm>
 
 namespace kestrane {
 
-DriveList::DriveList(const std::vector<std::string>& drives, QWidget* parent) : QComboBox(parent)
+namespace {
+
+QString decoded(const std::string& name)
 {
-    for (const std::string& drive : drives)
-        addItem(QFile::decodeName(QByteArray::fromStdString(drive)));
-    const std::string current = driveOf(drives, QFile::encodeName(QDir::currentPath()).toStdString());
-    setCurrentIndex(std::max(0, findText(QFile::decodeName(QByteArray::fromStdString(current)))));
-    // Connected after the initial choice: only a later pick is a change.
+    return QFile::decodeName(QByteArray::fromStdString(name));
+}
+
+} // namespace
+
+DriveList::DriveList(QWidget* parent) : QComboBox(parent)
+{
     connect(this, &QComboBox::currentIndexChanged, this, &DriveList::driveChanged);
+}
+
+void DriveList::setDrives(const std::vector<std::string>& drives, const QString& folder)
+{
+    const QSignalBlocker quiet(this);
+    const QString chosen = currentText();
+    clear();
+    for (const std::string& drive : drives)
+        addItem(decoded(drive));
+    const int kept = findText(chosen);
+    const int holder = findText(decoded(driveOf(drives, QFile::encodeName(folder).toStdString())));
+    setCurrentIndex(kept >= 0 ? kept : std::max(0, holder));
 }
 
 QString DriveList::drive() const

@@ -6,14 +6,17 @@
 
 namespace kestrane {
 
-// A drop-down list of drives, each shown by its mount point. It starts at the drive that holds
-// the working directory.
+// A drop-down list of drives, each shown by its mount point.
 class DriveList : public QComboBox
 {
     Q_OBJECT
 
 public:
-    explicit DriveList(const std::vector<std::string>& drives, QWidget* parent = nullptr);
+    explicit DriveList(QWidget* parent = nullptr);
+
+    // Offers these drives. The selected drive stays selected while it is offered; otherwise the
+    // drive holding `folder` is selected. Neither is a change of drive.
+    void setDrives(const std::vector<std::string>& drives, const QString& folder);
 
     // The selected drive, in the form the directory list accepts as a path.
     QString drive() const;

@@ -23,18 +23,18 @@ Form1::Form1(Services services)
     layout.add(makeLabel(this, "This tool creates a PowerPoint file from a directory of JPEG images."), 240,
                120, 4935, 255);
     layout.add(makeLabel(this, "Scale images to:"), 240, 600, 1335, 255);
-    layout.add(makeLabel(this, "Width:"), 1920, 600, 615, 255);
     Text1 = new SelectAllLineEdit(this);
+    layout.add(makeLabel(this, "Width:", Text1), 1920, 600, 615, 255);
     layout.add(Text1, 2640, 600, 615, 285);
-    layout.add(makeLabel(this, "Height:"), 3600, 600, 615, 255);
     Text2 = new SelectAllLineEdit(this);
+    layout.add(makeLabel(this, "Height:", Text2), 3600, 600, 615, 255);
     layout.add(Text2, 4320, 600, 615, 285);
     layout.add(makeLabel(this, "Place top left corners:"), 240, 1080, 1695, 255);
-    layout.add(makeLabel(this, "X:"), 2280, 1080, 255, 255);
     Text3 = new SelectAllLineEdit(this);
+    layout.add(makeLabel(this, "X:", Text3), 2280, 1080, 255, 255);
     layout.add(Text3, 2640, 1080, 615, 285);
-    layout.add(makeLabel(this, "Y:"), 3960, 1080, 255, 255);
     Text4 = new SelectAllLineEdit(this);
+    layout.add(makeLabel(this, "Y:", Text4), 3960, 1080, 255, 255);
     layout.add(Text4, 4320, 1080, 615, 285);
     Command1 = makeButton(this, "Select image directory and create PPT");
     layout.add(Command1, 240, 1560, 3015, 375);
@@ -64,7 +64,7 @@ Form1::~Form1()
 void Form1::showForm2()
 {
     if (!m_form2) {
-        m_form2 = new Form2(*this, m_services, systemDrives());
+        m_form2 = new Form2(*this, m_services, systemDrives);
         // Closing the chooser through its frame destroys it; the next use starts afresh.
         m_form2->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -76,7 +76,9 @@ void Form1::start()
     m_handle([this] { Form_Load(); });
     show();
     activateWindow();
+    // The field is entered at start-up as by Tab, whatever reason the window system gives.
     Text1->setFocus(Qt::OtherFocusReason);
+    Text1->selectWholeText();
 }
 
 void Form1::Form_Load()

@@ -9,19 +9,24 @@
 
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHideEvent>
 #include <QPushButton>
 
 namespace kestrane {
 
-Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& drives)
-    : m_form1(form1), m_services(services)
+Form2::Form2(Form1& form1, Services services, DriveSource drives)
+    : m_form1(form1), m_services(services), m_drives(std::move(drives))
 {
     setWindowTitle(QStringLiteral("Select the Image Directory"));
     setWindowModality(Qt::ApplicationModal);
 
-    Dir1 = new DirectoryList([this](const std::function<void()>& reaction) { m_handle(reaction); }, this);
-    Drive1 = new DriveList(drives, this);
+    Dir1 = new DirectoryList(this);
+    Drive1 = new DriveList(this);
+    // The lists have no captions, so screen readers are told what they list. A drop-down list's
+    // name is its selected entry on Linux, so the drive list says it in its description.
+    Dir1->setAccessibleName(QStringLiteral("Directories"));
+    Drive1->setAccessibleDescription(QStringLiteral("Drives"));
     Command1 = makeButton(this, "Select");
     Command2 = makeButton(this, "Cancel");
 
@@ -36,7 +41,8 @@ Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& dr
     setTabOrder(Drive1, Command1);
     setTabOrder(Command1, Command2);
 
-    Dir1->setPath(QDir::currentPath());
+    openStartFolder();
+    Drive1->setDrives(m_drives(), Dir1->path());
 
     connect(Drive1, &DriveList::driveChanged, this, [this] { m_handle([this] { Drive1_Change(); }); });
     connect(Command1, &QPushButton::clicked, this, [this] { m_handle([this] { Command1_Click(); }); });
@@ -45,6 +51,7 @@ Form2::Form2(Form1& form1, Services services, const std::vector<std::string>& dr
 
 void Form2::showModal()
 {
+    refreshDrives();
     QEventLoop loop;
     connect(this, &Form2::hidden, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -59,6 +66,21 @@ void Form2::hideEvent(QHideEvent* event)
     // A spontaneous hide is the window being minimised: the chooser is still in use.
     if (!event->spontaneous())
         emit hidden();
+}
+
+void Form2::openStartFolder()
+{
+    if (!Dir1->tryPath(QDir::currentPath()))
+        Dir1->setPath(QDir::homePath());
+}
+
+// Media may have come or gone since the chooser was last shown. The drive and the folder the
+// user left stay while they exist; a folder gone with its medium gives way to the start folder.
+void Form2::refreshDrives()
+{
+    if (!QFileInfo(Dir1->path()).isDir())
+        openStartFolder();
+    Drive1->setDrives(m_drives(), Dir1->path());
 }
 
 void Form2::Drive1_Change()

@@ -1,12 +1,10 @@
 #pragma once
 
+#include "platform/Drives.h"
 #include "platform/FatalError.h"
 #include "platform/Services.h"
 
 #include <QWidget>
-#include <functional>
-#include <string>
-#include <vector>
 
 class QPushButton;
 
@@ -23,10 +21,12 @@ class Form2 : public QWidget
     Q_OBJECT
 
 public:
-    // Starts at the drive holding the working directory, with the working directory opened.
-    Form2(Form1& form1, Services services, const std::vector<std::string>& drives);
+    // Starts with the working directory opened, or the home folder when the working directory is
+    // gone or cannot be read, and the drive holding it selected.
+    Form2(Form1& form1, Services services, DriveSource drives);
 
-    // Shows the chooser application-modal and returns once it is hidden or destroyed.
+    // Reads the drives afresh, then shows the chooser application-modal and returns once it is
+    // hidden or destroyed.
     void showModal();
 
     DirectoryList* Dir1;
@@ -41,12 +41,15 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void openStartFolder();
+    void refreshDrives();
     void Drive1_Change();
     void Command1_Click();
     void Command2_Click();
 
     Form1& m_form1;
     Services m_services;
+    DriveSource m_drives;
     // Every event handler runs through it, so a failure is reported and ends the program.
     HandlerRunner m_handle{m_services.messageBox, m_services.programEnd};
 };

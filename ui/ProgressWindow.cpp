@@ -19,7 +19,7 @@ ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgress
 {
     // It only reports: it takes neither the focus nor clicks, and has no close control.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowDoesNotAcceptFocus);
-    setWindowTitle(QStringLiteral("Kestrane"));
+    setWindowTitle(QStringLiteral("Creating the presentation"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     m_bar->setTextVisible(false);
@@ -27,6 +27,11 @@ ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgress
     layout->addWidget(m_text);
     layout->addWidget(m_bar);
     m_text->setMinimumWidth(m_text->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 40);
+}
+
+void ProgressWindow::centreOver(QWidget* window)
+{
+    m_over = window;
 }
 
 void ProgressWindow::report(const std::string& text, std::uint64_t done, std::uint64_t total)
@@ -47,8 +52,12 @@ void ProgressWindow::report(const std::string& text, std::uint64_t done, std::ui
         m_text->setText(QString::fromStdString(text) + QStringLiteral(": ") +
                         QString::number(done * 100 / total) + QStringLiteral("%"));
     }
-    if (!isVisible())
+    if (!isVisible()) {
         show();
+        // Placed once shown, when its frame is known; the window system draws it only later.
+        if (m_over)
+            move(m_over->frameGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+    }
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_sincePaint.start();
 }

@@ -14,8 +14,10 @@ void SelectAllLineEdit::selectWholeText()
 void SelectAllLineEdit::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
-    m_pressGaveFocus = event->reason() == Qt::MouseFocusReason;
-    selectWholeText();
+    const Qt::FocusReason reason = event->reason();
+    m_pressGaveFocus = reason == Qt::MouseFocusReason;
+    if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason)
+        selectWholeText();
 }
 
 void SelectAllLineEdit::mousePressEvent(QMouseEvent* event)

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kestrane;
 
@@ -217,7 +218,6 @@ private slots:
         // a replaced file keeps its bits, whatever the umask
         QTest::newRow("replaced 0640") << 0640 << 022 << 0640;
         QTest::newRow("replaced 0604") << 0604 << 077 << 0604;
-        QTest::newRow("replaced read-only") << 0444 << 022 << 0444;
         // a new file gets 0666 less the umask
         QTest::newRow("new, umask 022") << -1 << 022 << 0644;
         QTest::newRow("new, umask 027") << -1 << 027 << 0640;
@@ -240,6 +240,84 @@ private slots:
         QVERIFY2(outcome.errorNumber == 0, outcome.description.c_str());
         QCOMPARE(int(modeOf(m_target)), expected);
         QVERIFY(testing::readFileBytes(m_target).startsWith("PK"));
+    }
+
+    void whatStandsAtTheTarget_data()
+    {
+        QTest::addColumn<QString>("standing");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("written");
+
+        // a read-only file: refused as a direct write would be, which root's is not
+        QTest::newRow("read-only, its owner") << "read-only" << 401 << "";
+        QTest::newRow("read-only, root") << "read-only as root" << 0 << "out/deck.pptx";
+        // a symbolic link: the file it names is replaced in its own folder, and the link stays
+        QTest::newRow("link into another folder") << "link" << 0 << "real/deck.pptx";
+        QTest::newRow("relative link to a relative link") << "link to link" << 0 << "real/deck.pptx";
+        QTest::newRow("dangling link") << "dangling" << 0 << "real/new.pptx";
+    }
+
+    void whatStandsAtTheTarget()
+    {
+        QFETCH(QString, standing);
+        QFETCH(int, error);
+        QFETCH(QString, written);
+        const QString real = m_dir->filePath(QStringLiteral("real"));
+        QVERIFY(QDir().mkdir(real));
+        testing::writeFileBytes(real + QStringLiteral("/deck.pptx"), oldContent);
+        QString link;
+        auto privileges = testing::Privileges::Keep;
+        if (standing == "read-only as root" && ::geteuid() != 0)
+            QSKIP("only root may write a read-only file");
+        if (standing == "read-only") {
+            privileges = testing::Privileges::Drop;
+            // The dropped user's own folder and file, as root runs the suite.
+            if (::geteuid() == 0) {
+                QCOMPARE(::chmod(m_dir->path().toUtf8().constData(), 0755), 0);
+                QCOMPARE(::chown(m_folder.toUtf8().constData(), 65534, 65534), 0);
+                QCOMPARE(::chown(m_target.toUtf8().constData(), 65534, 65534), 0);
+            }
+        }
+        if (standing.startsWith(QStringLiteral("read-only")))
+            QCOMPARE(::chmod(m_target.toUtf8().constData(), 0444), 0);
+        else
+            QVERIFY(QFile::remove(m_target));
+        if (standing == "link" || standing == "dangling")
+            link = real + (standing == "link" ? QStringLiteral("/deck.pptx") : QStringLiteral("/new.pptx"));
+        if (standing == "link to link") {
+            link = QStringLiteral("../real/hop.pptx");
+            QCOMPARE(::symlink("deck.pptx", (real + QStringLiteral("/hop.pptx")).toUtf8().constData()), 0);
+        }
+        if (!link.isEmpty())
+            QCOMPARE(::symlink(link.toUtf8().constData(), m_target.toUtf8().constData()), 0);
+
+        const auto outcome = testing::runInChild(
+            [&] {
+                presentation::saveAtomically(m_target.toStdString(),
+                                             [](presentation::ByteSink& sink) { writeBytes(sink, "new"); });
+            },
+            privileges);
+        QCOMPARE(outcome.errorNumber, error);
+        if (error != 0) {
+            QVERIFY2(QString::fromStdString(outcome.description).contains("Permission denied"),
+                     outcome.description.c_str());
+            QCOMPARE(testing::readFileBytes(m_target), oldContent);
+        } else {
+            QCOMPARE(testing::readFileBytes(m_dir->filePath(written)), QByteArray("new"));
+        }
+        if (!link.isEmpty())
+            QCOMPARE(QFile::symLinkTarget(m_target),
+                     link.startsWith('/') ? link : QDir::cleanPath(m_folder + '/' + link));
+        QCOMPARE(folderEntries(), QStringList{"deck.pptx"});
+        const QStringList expectedReal = standing == "dangling"       ? QStringList{"deck.pptx", "new.pptx"}
+                                         : standing == "link to link" ? QStringList{"deck.pptx", "hop.pptx"}
+                                                                      : QStringList{"deck.pptx"};
+        QCOMPARE(QDir(real).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 expectedReal);
+        if (standing == "link to link")
+            QVERIFY(QFileInfo(real + QStringLiteral("/hop.pptx")).isSymLink());
+        if (standing.startsWith(QStringLiteral("read-only")))
+            QCOMPARE(int(modeOf(m_target)), 0444);
     }
 
     void targetNames_data()

@@ -1,6 +1,7 @@
 #include "base/Error.h"
 #include "conversion/ConversionRun.h"
 #include "conversion/SlideBuilder.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fakes.h"
 
 #include <QFile>
@@ -285,6 +286,29 @@ private slots:
         QCOMPARE(std::count(fakes.objects.log.begin(), fakes.objects.log.end(), "app1.Quit"), 0);
         // Building and saving are a step each; the failing one is ended too.
         QCOMPARE(fakes.progress.finishes, saveDialogShown ? 2 : 1);
+    }
+
+    // A folder the user may not search is not one without pictures: the run stops with the
+    // system's reason before the Save-As dialog, so no empty deck is saved.
+    void aFolderThatCannotBeSearchedStopsTheRunBeforeTheSave()
+    {
+        QTemporaryDir folder;
+        touch(folder.filePath("image1.jpg"));
+        QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner));
+        const ChildOutcome outcome = runInChild(
+            [&folder] {
+                FakeServices fakes;
+                fakes.saveDialog.nextFileName = "/tmp/never.ppt";
+                FakeWindow window;
+                window.chooserAnswer = folder.path().toStdString();
+                ConversionRun(window, fakes.services()).run();
+            },
+            Privileges::Drop);
+        QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ExeOwner));
+        QCOMPARE(outcome.errorNumber, static_cast<int>(ErrorCode::DirectoryUnreadable));
+        QVERIFY2(outcome.description.ends_with("/image1.jpg (Permission denied)"),
+                 outcome.description.c_str());
     }
 
     void imagePathsAlwaysWriteTheSeparator_data()

@@ -1,14 +1,17 @@
 #include "base/Error.h"
 #include "platform/IniSettingsStore.h"
 #include "settings/PlacementSettings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fakes.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 using namespace kestrane;
-using kestrane::testing::RecordingSettingsStore;
+using namespace kestrane::testing;
 
 class TestSettings : public QObject
 {
@@ -141,7 +144,6 @@ private slots:
     {
         QTest::addColumn<QString>("text");
 
-        QTest::newRow("blanks at both ends") << "  55  ";
         QTest::newRow("comma") << "1,5";
         QTest::newRow("quotes") << "\"612\"";
         QTest::newRow("backslashes") << "a\\b\\\\c\\";
@@ -165,20 +167,21 @@ private slots:
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultY", 0), std::string("-60"));
     }
 
-    void iniStoreReadsAHandEditedFileAsItStands()
+    // As INI readers do: blanks around a value are not part of it; quotes and the rest are.
+    void iniStoreReadsAHandEditedFileTrimmingBlanks()
     {
         QTemporaryDir folder;
         QVERIFY(QDir(folder.path()).mkpath("Kestrane"));
         QFile file(folder.filePath("Kestrane/Kestrane.ini"));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("; edited by hand\r\n[Settings]\r\nDefaultX=1,5\r\nDefaultWidth=\"7\"\r\ngarbage\r\n"
-                   "DefaultHeight=@Variant(\\0\\0)\r\n\xff\xfe=\x01\n");
+        file.write("; edited by hand\r\n[Settings]\r\nDefaultX = 1,5 \r\nDefaultWidth=\t\"7\"\r\ngarbage\r\n"
+                   "DefaultHeight=@Variant(\\0\\0)\r\n\xff\xfe=\x01\nDefaultY = 7\n");
         file.close();
         IniSettingsStore store(folder.path());
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultX", 55), std::string("1,5"));
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultWidth", 612), std::string("\"7\""));
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultHeight", 792), std::string("@Variant(\\0\\0)"));
-        QCOMPARE(store.Read("Kestrane", "Settings", "DefaultY", -60), std::string("-60"));
+        QCOMPARE(PlacementSettings(store).load().top, std::string("7"));
     }
 
     void loadEndsLinesAtEveryLineBreak_data()
@@ -227,18 +230,50 @@ private slots:
         } catch (const Error& error) {
             QCOMPARE(error.code(), ErrorCode::SettingsUnwritable);
         }
+    }
 
-        // A file where the application's folder should be: nothing can be created below it.
-        QFile blocker(folder.filePath("Kestrane"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        try {
-            store.Write("Kestrane", "Settings", "DefaultX", "55");
-            QFAIL("the write was reported as done");
-        } catch (const Error& error) {
-            QCOMPARE(error.code(), ErrorCode::SettingsUnwritable);
-            QVERIFY(error.description().find("Kestrane.ini") != std::string::npos);
+    void iniStoreThatCannotBeWrittenSaysWhy_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QString>("reason");
+
+        QTest::newRow("a file where its folder should be") << "file for folder"
+                                                           << "Not a directory";
+        QTest::newRow("a folder the user may not write") << "read-only folder"
+                                                         << "Permission denied";
+        QTest::newRow("a read-only file") << "read-only file"
+                                          << "Permission denied";
+    }
+
+    // As an unprivileged user, as root may write anything.
+    void iniStoreThatCannotBeWrittenSaysWhy()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
+        QTemporaryDir folder;
+        const QString kestrane = folder.filePath("Kestrane");
+        if (obstacle == "file for folder") {
+            QFile blocker(kestrane);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else {
+            IniSettingsStore(folder.path()).Write("Kestrane", "Settings", "DefaultX", "55");
         }
+        if (obstacle == "read-only folder")
+            QVERIFY(QFile::setPermissions(kestrane, QFile::ReadOwner | QFile::ExeOwner));
+        if (obstacle == "read-only file")
+            QVERIFY(QFile::setPermissions(kestrane + "/Kestrane.ini", QFile::ReadOwner));
+        // The user owns the store, as a user's own settings are.
+        if (::geteuid() == 0)
+            for (const QString& path : {folder.path(), kestrane, kestrane + "/Kestrane.ini"})
+                if (QFileInfo::exists(path))
+                    QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        const ChildOutcome outcome = runInChild(
+            [&folder] { IniSettingsStore(folder.path()).Write("Kestrane", "Settings", "DefaultX", "60"); },
+            Privileges::Drop);
+        QFile::setPermissions(kestrane, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(outcome.errorNumber, static_cast<int>(ErrorCode::SettingsUnwritable));
+        QVERIFY2(QString::fromStdString(outcome.description).endsWith("Kestrane.ini (" + reason + ")"),
+                 outcome.description.c_str());
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "platform/MessageBox.h"
 #include "platform/ObjectFactory.h"
+#include "platform/PosixFileSystemObject.h"
 #include "platform/ProgramEnd.h"
 #include "platform/Progress.h"
 #include "platform/SaveFileDialog.h"
@@ -9,7 +10,6 @@
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -95,7 +95,7 @@ private:
 };
 
 // Writes every call made on the automation objects into one log, in order, with the exact
-// arguments; the file-existence query answers from the real file system.
+// arguments; the file-existence query is the real one.
 class RecordingObjectFactory : public ObjectFactory
 {
 public:
@@ -124,7 +124,7 @@ private:
         ~FileSystem() override { factory.log.push_back("ReleaseFileSystemObject"); }
         bool FileExists(const std::string& path) override
         {
-            const bool exists = std::filesystem::exists(path);
+            const bool exists = PosixFileSystemObject().FileExists(path);
             factory.log.push_back("FileExists(" + path + ")=" + (exists ? "true" : "false"));
             return exists;
         }

@@ -1,3 +1,4 @@
+#include "base/Error.h"
 #include "ui/DirectoryList.h"
 
 #include <QApplication>
@@ -27,12 +28,6 @@ struct Tree
     QString root;
 };
 
-// These tests give paths directly; double clicks are Form2's tests.
-void runDirectly(const std::function<void()>& reaction)
-{
-    reaction();
-}
-
 QStringList texts(const DirectoryList& list)
 {
     QStringList result;
@@ -57,7 +52,7 @@ private slots:
     void showsAncestorsOpenedDirectoryAndSubdirectories()
     {
         Tree tree;
-        DirectoryList list(runDirectly);
+        DirectoryList list;
         list.setPath(tree.root);
 
         const QStringList ancestors = tree.root.split('/', Qt::SkipEmptyParts);
@@ -83,7 +78,7 @@ private slots:
 
     void theRootEndsWithTheSeparatorAndNothingElseDoes()
     {
-        DirectoryList list(runDirectly);
+        DirectoryList list;
         list.setPath("/");
         QCOMPARE(list.path(), QString("/"));
         QCOMPARE(list.highlightedIndex(), 0);
@@ -121,7 +116,7 @@ private slots:
         Tree tree;
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(tree.root));
-        DirectoryList list(runDirectly);
+        DirectoryList list;
         list.setPath(given.replace('@', tree.root));
         QDir::setCurrent(previous);
         QCOMPARE(list.path(), opened.replace('@', tree.root));
@@ -144,7 +139,7 @@ private slots:
         QFETCH(QString, reason);
         Tree tree;
         path.replace('@', tree.root);
-        DirectoryList list(runDirectly);
+        DirectoryList list;
         list.setPath(tree.root);
         const QStringList before = texts(list);
         try {

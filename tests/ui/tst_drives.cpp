@@ -1,7 +1,13 @@
 #include "platform/Drives.h"
+#include "tests/support/ChildProcess.h"
 
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
+#include <stdexcept>
 
 using namespace kestrane;
 
@@ -149,6 +155,48 @@ private slots:
         QFETCH(QString, directory);
         QFETCH(QString, expected);
         QCOMPARE(QString::fromStdString(driveOf(drives, directory.toStdString())), expected);
+    }
+
+    void offersOnlyDrivesTheUserCanOpen_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("offered");
+
+        QTest::newRow("a folder to read and search") << "open" << true;
+        QTest::newRow("no read permission (as /boot/efi often is)") << "unreadable" << false;
+        QTest::newRow("no search permission") << "unsearchable" << false;
+        QTest::newRow("a file bound into a container") << "file" << false;
+        QTest::newRow("gone") << "gone" << false;
+    }
+
+    // As root every folder opens, so the user is an unprivileged one.
+    void offersOnlyDrivesTheUserCanOpen()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, offered);
+        QTemporaryDir folder;
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                         QFile::ReadOther | QFile::ExeOther));
+        const QString drive = folder.filePath(name);
+        const QHash<QString, QFile::Permissions> kinds{
+            {"open", QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther},
+            {"unreadable", QFile::WriteOwner | QFile::ExeOwner | QFile::ExeOther},
+            {"unsearchable", QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther}};
+        if (kinds.contains(name)) {
+            QVERIFY(QDir().mkdir(drive));
+            QVERIFY(QFile::setPermissions(drive, kinds[name]));
+        } else if (name == "file") {
+            QFile file(drive);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const testing::ChildOutcome outcome = testing::runInChild(
+            [&] {
+                if (openableDrives({"/", drive.toStdString()}).size() != (offered ? 2U : 1U))
+                    throw std::runtime_error(offered ? "left out" : "offered");
+            },
+            testing::Privileges::Drop);
+        QFile::setPermissions(drive, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY2(outcome.errorNumber == 0, outcome.description.c_str());
     }
 
     // This machine's own table: the root first, and only directories.

@@ -1,12 +1,19 @@
+#include "platform/Drives.h"
 #include "platform/IniSettingsStore.h"
 #include "platform/ProgramEnd.h"
 #include "tests/support/Fakes.h"
 #include "tests/support/WindowChecks.h"
+#include "ui/DirectoryList.h"
+#include "ui/DriveList.h"
 #include "ui/Form1.h"
+#include "ui/Form2.h"
+#include "ui/HelpDialog.h"
 #include "ui/SelectAllLineEdit.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -14,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <tuple>
 
 using namespace kestrane;
 using namespace kestrane::testing;
@@ -94,6 +102,35 @@ private slots:
         // Once the field has the focus, a click places the cursor as usual.
         QTest::mouseClick(form->Text4, Qt::LeftButton, {}, QPoint(3, form->Text4->height() / 2));
         QVERIFY(!form->Text4->hasSelectedText());
+    }
+
+    void aFieldIsSelectedWholeOnlyWhenEntered_data()
+    {
+        QTest::addColumn<Qt::FocusReason>("reason");
+        QTest::addColumn<bool>("selectsAll");
+
+        // entered: typing replaces the text
+        QTest::newRow("Tab") << Qt::TabFocusReason << true;
+        QTest::newRow("Shift+Tab") << Qt::BacktabFocusReason << true;
+        QTest::newRow("mouse click") << Qt::MouseFocusReason << true;
+        // back from elsewhere: caret and selection as they were
+        QTest::newRow("its own menu closed") << Qt::PopupFocusReason << false;
+        QTest::newRow("another window left") << Qt::ActiveWindowFocusReason << false;
+        QTest::newRow("menu bar") << Qt::MenuBarFocusReason << false;
+        QTest::newRow("set by the program") << Qt::OtherFocusReason << false;
+    }
+
+    void aFieldIsSelectedWholeOnlyWhenEntered()
+    {
+        QFETCH(Qt::FocusReason, reason);
+        QFETCH(bool, selectsAll);
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        form->Text2->setText("123456");
+        form->Text2->setSelection(2, 2);
+        QFocusEvent focusIn(QEvent::FocusIn, reason);
+        QApplication::sendEvent(form->Text2, &focusIn);
+        QCOMPARE(form->Text2->selectedText(), QString(selectsAll ? "123456" : "34"));
     }
 
     void neitherEnterNorEscapePressesAButton()
@@ -184,6 +221,33 @@ private slots:
         const QRect before = form->Command2->geometry();
         form->resize(form->width() * 2, form->height() * 2);
         QCOMPARE(form->Command2->geometry(), before);
+    }
+
+    // What a screen reader says for each control: a field its caption, a list what it lists, a
+    // button its text.
+    void everyControlIsNamedToScreenReaders()
+    {
+        FakeServices fakes;
+        auto form = startedForm(fakes);
+        Form2 chooser(*form, fakes.services(), systemDrives);
+        HelpDialog about(fakes.services());
+        const std::vector<std::tuple<QWidget*, QAccessible::Text, QString>> texts{
+            {form->Text1, QAccessible::Name, "Width:"},
+            {form->Text2, QAccessible::Name, "Height:"},
+            {form->Text3, QAccessible::Name, "X:"},
+            {form->Text4, QAccessible::Name, "Y:"},
+            {form->Command1, QAccessible::Name, "Select image directory and create PPT"},
+            {form->Command3, QAccessible::Name, "About"},
+            {form->Command2, QAccessible::Name, "Exit"},
+            {chooser.Dir1, QAccessible::Name, "Directories"},
+            {chooser.Drive1, QAccessible::Description, "Drives"},
+            {chooser.Command1, QAccessible::Name, "Select"},
+            {chooser.Command2, QAccessible::Name, "Cancel"},
+            {about.Command1, QAccessible::Name, "Visit the Norvale Website for More Information"},
+            {about.OKButton, QAccessible::Name, "OK"},
+        };
+        for (const auto& [control, kind, text] : texts)
+            QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(kind), text);
     }
 
     // The real program end, in a child process: the store is on disk when the process is gone.

@@ -71,6 +71,12 @@ void whileShown(Form1& form1, const std::function<void(Form2&)>& act)
     QVERIFY2(acted, "the chooser was not shown");
 }
 
+// A machine whose drives are these, every time they are read.
+DriveSource drivesOf(std::vector<std::string> drives)
+{
+    return [drives] { return drives; };
+}
+
 int rowOf(const DirectoryList& list, const QString& text)
 {
     for (int row = 0; row < list.count(); ++row)
@@ -145,6 +151,8 @@ private slots:
                                                  << "@";
         QTest::newRow("the parent opened, then its first subdirectory") << "open parent, Down"
                                                                         << "@/../drive";
+        QTest::newRow("down the tree by keyboard") << "Down Down Down Return Down"
+                                                   << "@/Gamma/deep";
     }
 
     void selectChoosesTheHighlightedEntry()
@@ -164,7 +172,9 @@ private slots:
                     doubleClickEntry(list, step.mid(5) == "parent" ? parentName : step.mid(5));
                 else
                     for (const QString& key : step.split(' '))
-                        QTest::keyClick(&list, key == "Up" ? Qt::Key_Up : Qt::Key_Down);
+                        QTest::keyClick(&list, key == "Up"       ? Qt::Key_Up
+                                               : key == "Return" ? Qt::Key_Return
+                                                                 : Qt::Key_Down);
             }
             QTest::mouseClick(chooser.Command1, Qt::LeftButton);
         });
@@ -234,7 +244,7 @@ private slots:
         WorkingTree tree;
         FakeServices fakes;
         Form1 form1(fakes.services());
-        Form2 chooser(form1, fakes.services(), {"/", (tree.root + "/drive").toStdString()});
+        Form2 chooser(form1, fakes.services(), drivesOf({"/", (tree.root + "/drive").toStdString()}));
         QTimer::singleShot(0, [&] {
             chooser.Drive1->setCurrentIndex(1);
             QTest::mouseClick(chooser.Command2, Qt::LeftButton);
@@ -246,30 +256,77 @@ private slots:
         QCOMPARE(form1.imagedir, tree.root + "/drive");
     }
 
-    void theCurrentDriveHoldsTheWorkingDirectory_data()
+    void theChooserStartsAtTheWorkingDirectoryAndItsDrive_data()
     {
         QTest::addColumn<QString>("workingDirectory");
+        QTest::addColumn<QString>("opened");
         QTest::addColumn<QString>("drive");
 
         QTest::newRow("on the root drive") << "@/images"
+                                           << "@/images"
                                            << "/";
         QTest::newRow("at a mount point") << "@/drive"
+                                          << "@/drive"
                                           << "@/drive";
         QTest::newRow("below a mount point") << "@/drive/photos"
+                                             << "@/drive/photos"
                                              << "@/drive";
+        QTest::newRow("removed: the home folder instead") << "@/removed"
+                                                          << "~"
+                                                          << "/";
     }
 
-    void theCurrentDriveHoldsTheWorkingDirectory()
+    void theChooserStartsAtTheWorkingDirectoryAndItsDrive()
     {
         QFETCH(QString, workingDirectory);
+        QFETCH(QString, opened);
         QFETCH(QString, drive);
         WorkingTree tree;
-        QDir::setCurrent(workingDirectory.replace('@', tree.root));
+        workingDirectory.replace('@', tree.root);
+        QVERIFY(QDir().mkpath(workingDirectory));
+        QVERIFY(QDir::setCurrent(workingDirectory));
+        if (workingDirectory.endsWith("/removed"))
+            QVERIFY(QDir().rmdir(workingDirectory));
         FakeServices fakes;
         Form1 form1(fakes.services());
-        Form2 chooser(form1, fakes.services(), {"/", (tree.root + "/drive").toStdString()});
+        Form2 chooser(form1, fakes.services(), drivesOf({"/", (tree.root + "/drive").toStdString()}));
+        QCOMPARE(chooser.Dir1->path(), opened == "~" ? QDir::homePath() : opened.replace('@', tree.root));
         QCOMPARE(chooser.Drive1->drive(), drive.replace('@', tree.root));
-        QCOMPARE(chooser.Dir1->path(), workingDirectory);
+        QVERIFY(fakes.messageBox.texts.empty());
+    }
+
+    void theDrivesAreReadAfreshEachTimeTheChooserIsShown()
+    {
+        WorkingTree tree;
+        FakeServices fakes;
+        Form1 form1(fakes.services());
+        const std::string drive = (tree.root + "/drive").toStdString();
+        const std::string stick = (tree.root + "/stick").toStdString();
+        std::vector<std::string> mounted{"/", drive};
+        Form2 chooser(form1, fakes.services(), [&mounted] { return mounted; });
+        QStringList seen;
+        const auto cancelNoting = [&] {
+            QTimer::singleShot(0, [&] {
+                seen << QString::number(chooser.Drive1->count()) + " " + chooser.Drive1->drive() + " " +
+                            chooser.Dir1->path();
+                QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+            });
+            chooser.showModal();
+        };
+        chooser.Drive1->setCurrentIndex(1);
+        chooser.Dir1->setPath(tree.root + "/drive/photos");
+        // A stick plugged in: offered, and the drive and folder the user left are kept.
+        mounted = {"/", drive, stick};
+        cancelNoting();
+        // The drive gone, its folder still there (as when unmounted): the folder's drive instead.
+        mounted = {"/", stick};
+        cancelNoting();
+        // The folder gone with its medium: back at the working directory.
+        QVERIFY(QDir(tree.root + "/drive").removeRecursively());
+        cancelNoting();
+        QCOMPARE(seen, (QStringList{"3 @/drive @/drive/photos", "2 / @/drive/photos", "2 / @/images"})
+                           .replaceInStrings("@", tree.root));
+        QVERIFY(fakes.messageBox.texts.empty());
     }
 
     void pickingADriveOpensItHighlighted()
@@ -277,7 +334,7 @@ private slots:
         WorkingTree tree;
         FakeServices fakes;
         Form1 form1(fakes.services());
-        Form2 chooser(form1, fakes.services(), {"/", (tree.root + "/drive").toStdString()});
+        Form2 chooser(form1, fakes.services(), drivesOf({"/", (tree.root + "/drive").toStdString()}));
         QCOMPARE(chooser.Drive1->count(), 2);
         QCOMPARE(chooser.Drive1->drive(), QString("/"));
 
@@ -310,7 +367,7 @@ private slots:
         drive.replace('@', tree.root);
         FakeServices fakes;
         Form1 form1(fakes.services());
-        Form2 chooser(form1, fakes.services(), {"/", drive.toStdString()});
+        Form2 chooser(form1, fakes.services(), drivesOf({"/", drive.toStdString()}));
         chooser.Drive1->setCurrentIndex(1);
         const std::string expected =
             fatalErrorText(Error(ErrorCode::DriveUnavailable, drive.toStdString(), osError));
@@ -319,23 +376,40 @@ private slots:
         QVERIFY(QString::fromStdString(expected).startsWith("Error 501"));
     }
 
-    void aDirectoryGoneBeforeItIsOpenedIsFatal()
+    void aFolderThatCannotBeOpenedLeavesTheListAsItWas_data()
     {
+        QTest::addColumn<bool>("byKeyboard");
+        QTest::newRow("double click") << false;
+        QTest::newRow("Return") << true;
+    }
+
+    // Gone since it was listed; a folder the user may not read fails to open the same way.
+    void aFolderThatCannotBeOpenedLeavesTheListAsItWas()
+    {
+        QFETCH(bool, byKeyboard);
         WorkingTree tree;
         FakeServices fakes;
         Form1 form1(fakes.services());
-        Form2 chooser(form1, fakes.services(), {"/"});
+        Form2 chooser(form1, fakes.services(), drivesOf({"/"}));
         chooser.show();
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        clickEntry(*chooser.Dir1, "Beta");
+        const int highlighted = chooser.Dir1->highlightedIndex();
+        const int entries = chooser.Dir1->count();
         QVERIFY(QDir(tree.images).rmdir("Beta"));
-        doubleClickEntry(*chooser.Dir1, "Beta");
-        const std::string expected = fatalErrorText(
-            Error(ErrorCode::DirectoryUnreadable, (tree.images + "/Beta").toStdString(), ENOENT));
-        QCOMPARE(fakes.messageBox.texts, std::vector<std::string>{expected});
-        QCOMPARE(fakes.programEnd.statuses, std::vector<int>{fatalExitStatus});
+        if (byKeyboard)
+            QTest::keyClick(chooser.Dir1, Qt::Key_Return);
+        else
+            doubleClickEntry(*chooser.Dir1, "Beta");
+        QCOMPARE(chooser.Dir1->path(), tree.images);
+        QCOMPARE(chooser.Dir1->count(), entries);
+        QCOMPARE(chooser.Dir1->highlightedIndex(), highlighted);
+        QVERIFY(chooser.isVisible());
+        QVERIFY(fakes.messageBox.texts.empty());
+        QVERIFY(fakes.programEnd.statuses.empty());
     }
 
-    void neitherEnterNorEscapeDoesAnything()
+    void neitherEnterNorEscapePressesAButton()
     {
         WorkingTree tree;
         FakeServices fakes;

@@ -200,7 +200,7 @@ private slots:
 
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form));
-        form->Text1->setFocus();
+        QTest::mouseClick(form->Text1, Qt::LeftButton);
         QTest::keyClicks(form->Text1, "300");
         QCOMPARE(form->Text1->text(), QString("300"));
         QTest::mouseClick(form->Command2, Qt::LeftButton);

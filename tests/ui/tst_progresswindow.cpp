@@ -57,11 +57,20 @@ private slots:
 
     void aLongStepShowsHowFarItHasComeAndGoesWhenDone()
     {
+        QWidget mainWindow;
+        mainWindow.setWindowTitle("Kestrane");
+        mainWindow.setGeometry(300, 200, 500, 400);
+        mainWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
         ProgressWindow window;
+        window.centreOver(&mainWindow);
         window.report("Pictures added", 1, 0);
         QTest::qWait(600);
         window.report("Pictures added", 120, 0);
         QVERIFY(window.isVisible());
+        QVERIFY((window.frameGeometry().center() - mainWindow.frameGeometry().center()).manhattanLength() <=
+                2);
+        QVERIFY(window.windowTitle() != mainWindow.windowTitle());
         QVERIFY(window.testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(window.windowFlags() & Qt::WindowDoesNotAcceptFocus);
         const QLabel* text = window.findChild<QLabel*>();
