@@ -23,7 +23,7 @@ std::string imagePath(const std::string& imagedir, std::uint64_t n);
 
 // Adds one blank slide per image1.jpg, image2.jpg, ... of imagedir, up to the first missing
 // number, each with its picture embedded at the fields' placement. Only the numbered names are
-// probed; the directory is never listed.
+// asked for; the file-existence query decides which file answers to each.
 void AddImages(ObjectFactory& objects, automation::Presentation& pres, const std::string& imagedir,
                const FieldReader& fields, const BuildProgress& progress);
 

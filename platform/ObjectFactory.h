@@ -3,16 +3,18 @@
 #include "platform/Automation.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace kestrane {
 
-// Answers whether a file exists at exactly the path given; throws an Error when it cannot tell.
+// Answers whether a file exists at a path, with the path of the file it found (which may differ
+// from the one asked for, see PosixFileSystemObject); throws an Error when it cannot tell.
 class FileSystemObject
 {
 public:
     virtual ~FileSystemObject() = default;
-    virtual bool FileExists(const std::string& path) = 0;
+    virtual std::optional<std::string> FileExists(const std::string& path) = 0;
 };
 
 // Creates the outside objects the conversion drives: the presentation application and the

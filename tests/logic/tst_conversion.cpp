@@ -4,6 +4,7 @@
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Fakes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -150,47 +151,75 @@ private slots:
     void picturesFollowTheNumbersUpToTheFirstGap_data()
     {
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<int>("slides");
+        QTest::addColumn<QStringList>("inserted");
 
-        QTest::newRow("gap after two") << QStringList{"image1.jpg", "image2.jpg", "image4.jpg"} << 2;
-        QTest::newRow("no leading zeros") << QStringList{"image01.jpg", "image2.jpg"} << 0;
-        QTest::newRow("only .jpg") << QStringList{"image1.jpeg", "image1.JPG", "Image1.jpg"} << 0;
+        QTest::newRow("gap after two") << QStringList{"image1.jpg", "image2.jpg", "image4.jpg"}
+                                       << QStringList{"image1.jpg", "image2.jpg"};
+        QTest::newRow("no leading zeros") << QStringList{"image01.jpg", "image2.jpg"} << QStringList{};
+        QTest::newRow("only .jpg") << QStringList{"image1.jpeg", "image1.jpg.png"} << QStringList{};
         QTest::newRow("ten and more") << QStringList{"image1.jpg", "image2.jpg",  "image3.jpg",  "image4.jpg",
                                                      "image5.jpg", "image6.jpg",  "image7.jpg",  "image8.jpg",
                                                      "image9.jpg", "image10.jpg", "image11.jpg", "other.jpg"}
-                                      << 11;
+                                      << QStringList{"image1.jpg", "image2.jpg",  "image3.jpg", "image4.jpg",
+                                                     "image5.jpg", "image6.jpg",  "image7.jpg", "image8.jpg",
+                                                     "image9.jpg", "image10.jpg", "image11.jpg"};
+        // letter case does not matter; the exact name wins, then the first in byte order
+        QTest::newRow("camera names")
+            << QStringList{"IMAGE1.JPG", "Image2.Jpg"} << QStringList{"IMAGE1.JPG", "Image2.Jpg"};
+        QTest::newRow("exact name first")
+            << QStringList{"IMAGE1.JPG", "image1.jpg", "Image1.jpg"} << QStringList{"image1.jpg"};
+        QTest::newRow("byte order") << QStringList{"image1.JPG", "IMAGE1.jpg", "Image1.jpg"}
+                                    << QStringList{"IMAGE1.jpg"};
+        QTest::newRow("a folder under the name")
+            << QStringList{"image1.jpg/", "IMAGE1.JPG/", "Image1.JPG"} << QStringList{"Image1.JPG"};
     }
 
     void picturesFollowTheNumbersUpToTheFirstGap()
     {
         QFETCH(QStringList, files);
-        QFETCH(int, slides);
+        QFETCH(QStringList, inserted);
         QTemporaryDir folder;
         for (const QString& name : files)
-            touch(folder.filePath(name));
+            if (name.endsWith('/'))
+                QVERIFY(QDir(folder.path()).mkdir(name));
+            else
+                touch(folder.filePath(name));
         FakeServices fakes;
         FakeWindow window;
         window.chooserAnswer = folder.path().toStdString();
         ConversionRun(window, fakes.services()).run();
 
         std::vector<std::string> expected;
-        for (int n = 1; n <= slides; ++n) {
+        for (int n = 1; n <= inserted.size(); ++n) {
             expected.push_back("app1.Slides.Add(" + std::to_string(n) + ",12)");
-            expected.push_back("app1.AddPicture(" + folder.path().toStdString() + "/image" +
-                               std::to_string(n) + ".jpg,0,-1,55,-60,612,792)");
+            expected.push_back("app1.AddPicture(" + folder.path().toStdString() + "/" +
+                               inserted[n - 1].toStdString() + ",0,-1,55,-60,612,792)");
         }
         QCOMPARE(slideAndPictureCalls(fakes.objects.log), expected);
         // Probed up to the first missing number, and not one further.
         const std::string lastProbe = "FileExists(" + folder.path().toStdString() + "/image" +
-                                      std::to_string(slides + 1) + ".jpg)=false";
-        QVERIFY(std::find(fakes.objects.log.begin(), fakes.objects.log.end(), lastProbe) !=
-                fakes.objects.log.end());
+                                      std::to_string(inserted.size() + 1) + ".jpg)=false";
+        QCOMPARE(fakes.objects.log.at(fakes.objects.log.size() - 3), lastProbe);
         // The step reports its start, then each picture added.
         std::vector<std::string> reports{"Pictures added 0/0"};
-        for (int n = 1; n <= slides; ++n)
+        for (int n = 1; n <= inserted.size(); ++n)
             reports.push_back("Pictures added " + std::to_string(n) + "/0");
         QCOMPARE(fakes.progress.updates, reports);
         QCOMPARE(fakes.progress.finishes, 1);
+    }
+
+    // A folder of thousands of pictures must not be read once per number: what it holds is read
+    // at the first name not found as given, and only once.
+    void theFolderIsListedOnceAConversion()
+    {
+        QTemporaryDir folder;
+        touch(folder.filePath("IMAGE1.JPG"));
+        FakeServices fakes;
+        FakeWindow window;
+        window.chooserAnswer = folder.path().toStdString();
+        fakes.objects.onAddPicture = [&folder](const std::string&) { touch(folder.filePath("IMAGE2.JPG")); };
+        ConversionRun(window, fakes.services()).run();
+        QCOMPARE(slideAndPictureCalls(fakes.objects.log).size(), std::size_t(2));
     }
 
     void theSlideStepReportsItsStartBeforeTheFirstPicture()

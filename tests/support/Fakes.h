@@ -122,13 +122,14 @@ private:
     {
         explicit FileSystem(RecordingObjectFactory& factory) : factory(factory) {}
         ~FileSystem() override { factory.log.push_back("ReleaseFileSystemObject"); }
-        bool FileExists(const std::string& path) override
+        std::optional<std::string> FileExists(const std::string& path) override
         {
-            const bool exists = PosixFileSystemObject().FileExists(path);
-            factory.log.push_back("FileExists(" + path + ")=" + (exists ? "true" : "false"));
-            return exists;
+            const std::optional<std::string> found = query.FileExists(path);
+            factory.log.push_back("FileExists(" + path + ")=" + (found ? "true" : "false"));
+            return found;
         }
         RecordingObjectFactory& factory;
+        PosixFileSystemObject query;
     };
 
     struct Shape : automation::Shape
