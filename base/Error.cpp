@@ -72,4 +72,9 @@ Error::Error(ErrorCode code, std::string context, int osError)
 {
 }
 
+std::string reportText(const Error& error)
+{
+    return "Error " + std::to_string(error.number()) + "\n\n" + error.description();
+}
+
 } // namespace kestrane

@@ -64,4 +64,7 @@ private:
     std::string m_description;
 };
 
+// The words a user sees for a failure: its number, then its description.
+std::string reportText(const Error& error);
+
 } // namespace kestrane

@@ -10,9 +10,7 @@
 #include <QTemporaryDir>
 #include <charconv>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
 
 using namespace kestrane;
 
@@ -36,7 +34,6 @@ bool isShortDecimal(const std::string& text)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static QTemporaryDir root;
-    static long run = 0;
     const QString folder = root.path();
     const QString path = folder + "/Kestrane/Kestrane.ini";
     require(QDir().mkpath(folder + "/Kestrane"));
@@ -44,10 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(file.open(QIODevice::WriteOnly));
     require(file.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size));
     file.close();
-    // The settings layer keeps a file it has read until its size or modification time changes;
-    // a time of its own for every run makes it read each new content.
-    const timespec times[2] = {{++run, 0}, {run, 0}};
-    require(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0);
 
     IniSettingsStore store(folder);
     const char* app = PlacementSettings::application;

@@ -8,11 +8,6 @@
 
 namespace kestrane {
 
-std::string fatalErrorText(const Error& error)
-{
-    return "Error " + std::to_string(error.number()) + "\n\n" + error.description();
-}
-
 void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,
                           const std::function<void()>& handler)
 {
@@ -21,9 +16,9 @@ void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,
         handler();
         return;
     } catch (const Error& error) {
-        report = fatalErrorText(error);
+        report = reportText(error);
     } catch (const std::exception& other) {
-        report = fatalErrorText(Error(ErrorCode::Unexpected, other.what()));
+        report = reportText(Error(ErrorCode::Unexpected, other.what()));
     }
     messageBox.show(report);
     programEnd.end(fatalExitStatus);

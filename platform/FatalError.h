@@ -12,9 +12,6 @@ class ProgramEnd;
 // The status the program ends with after a fatal error.
 inline constexpr int fatalExitStatus = 1;
 
-// The words a user sees for a failure: its number, then its description.
-std::string fatalErrorText(const Error& error);
-
 // Runs one event handler. A failure escaping it is reported in a message box with its number
 // and description, and the program ends; nothing done before the failure is undone.
 void runReportingFailures(MessageBox& messageBox, ProgramEnd& programEnd,

@@ -3,11 +3,11 @@
 #include "base/Error.h"
 
 #include <QFile>
-#include <QIODevice>
-#include <QSettings>
 #include <QStandardPaths>
 #include <cerrno>
 #include <fcntl.h>
+#include <map>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,67 +15,90 @@ namespace kestrane {
 
 namespace {
 
+// Sections by name, each with its keys; both in byte order, so the file is written the same way
+// whatever order the values came in.
+using IniFile = std::map<std::string, std::map<std::string, std::string>>;
+
+std::string_view trimmed(std::string_view text)
+{
+    constexpr std::string_view blanks = " \t\v\f";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 // Reads "[section]" headers and "key=value" lines. The value is everything after the first '='
 // up to the end of the line, trimmed of surrounding blanks as INI readers do, so a hand-edited
 // "DefaultWidth = 500" reads as "500"; lines of any other shape are passed over, so a file edited
-// into any bytes still loads. A line ends at LF, CR LF or a lone CR: a value read
-// never holds a line break, so it can always be written back.
-bool readRawIni(QIODevice& device, QSettings::SettingsMap& map)
+// into any bytes still loads. A line ends at LF, CR LF or a lone CR: a value read never holds a
+// line break, so it can always be written back.
+IniFile parse(std::string_view content)
 {
-    QString section;
-    const QList<QByteArray> lines = device.readAll().replace('\r', '\n').split('\n');
-    for (const QByteArray& line : lines) {
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
-            section = QString::fromUtf8(trimmed.mid(1, trimmed.size() - 2)).trimmed();
+    IniFile ini;
+    std::string section;
+    while (!content.empty()) {
+        const std::size_t end = content.find_first_of("\r\n");
+        const std::string_view line = content.substr(0, end);
+        content.remove_prefix(end == std::string_view::npos ? content.size() : end + 1);
+        const std::string_view bare = trimmed(line);
+        if (bare.size() >= 2 && bare.front() == '[' && bare.back() == ']') {
+            section = trimmed(bare.substr(1, bare.size() - 2));
             continue;
         }
-        const qsizetype equals = line.indexOf('=');
-        if (equals <= 0 || trimmed.startsWith(';') || trimmed.startsWith('#'))
+        const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos || bare.starts_with(';') || bare.starts_with('#'))
             continue;
-        const QString key = QString::fromUtf8(line.left(equals)).trimmed();
-        if (key.isEmpty())
-            continue;
-        const QString fullKey = section.isEmpty() ? key : section + '/' + key;
-        map.insert(fullKey, QString::fromUtf8(line.mid(equals + 1)).trimmed());
+        const std::string_view key = trimmed(line.substr(0, equals));
+        if (!key.empty())
+            ini[section][std::string(key)] = trimmed(line.substr(equals + 1));
     }
-    return true;
+    return ini;
 }
 
-bool writeRawIni(QIODevice& device, const QSettings::SettingsMap& map)
+std::string render(const IniFile& ini)
 {
-    QString currentSection;
-    bool first = true;
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        const qsizetype slash = it.key().lastIndexOf('/');
-        const QString section = slash < 0 ? QString() : it.key().left(slash);
-        const QString key = it.key().mid(slash + 1);
-        QByteArray out;
-        if (first || section != currentSection) {
-            if (!first)
-                out += '\n';
-            out += '[' + section.toUtf8() + "]\n";
-            currentSection = section;
-            first = false;
+    std::string out;
+    for (const auto& [section, values] : ini) {
+        if (!out.empty())
+            out += '\n';
+        if (!section.empty())
+            out += '[' + section + "]\n";
+        for (const auto& [key, value] : values)
+            out += key + '=' + value + '\n';
+    }
+    return out;
+}
+
+// The file's content; empty when there is none yet. Throws the system's reason otherwise.
+std::string readFile(const std::string& file, ErrorCode failure)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {};
+        throw Error(failure, file, errno);
+    }
+    std::string content;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw Error(failure, file, error);
         }
-        out += key.toUtf8() + '=' + it.value().toString().toUtf8() + '\n';
-        if (device.write(out) != out.size())
-            return false;
+        if (got == 0)
+            break;
+        content.append(buffer, std::size_t(got));
     }
-    return true;
+    ::close(fd);
+    return content;
 }
 
-QSettings::Format rawIniFormat()
-{
-    static const QSettings::Format format = QSettings::registerFormat("ini", readRawIni, writeRawIni);
-    return format;
-}
-
-// QSettings tells only that a write failed, not why. So its steps that need permission are taken
-// or checked first, with the system's reason for the one that fails: the folder is made, the user
-// must be able to create files in it (the new file is written aside and renamed), and a file
-// already there must be one the user may write, which QSettings requires too.
-void prepareToWrite(const std::string& file)
+void makeFolders(const std::string& file)
 {
     const std::string folder = file.substr(0, file.rfind('/'));
     for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
@@ -84,20 +107,54 @@ void prepareToWrite(const std::string& file)
         if (slash == std::string::npos)
             break;
     }
+}
+
+// Writes the new content beside the file, flushes it and puts it in the file's place. A file the
+// user made read-only is left alone, as a direct write would leave it; the new file keeps the old
+// one's permissions.
+void replaceFile(const std::string& file, const std::string& content)
+{
+    mode_t mode = 0644;
     struct stat status;
-    if (::stat(folder.c_str(), &status) != 0)
+    if (::stat(file.c_str(), &status) == 0) {
+        if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0)
+            throw Error(ErrorCode::SettingsUnwritable, file, errno);
+        mode = status.st_mode & 07777;
+    }
+    std::string temporary = file + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
         throw Error(ErrorCode::SettingsUnwritable, file, errno);
-    if (!S_ISDIR(status.st_mode))
-        throw Error(ErrorCode::SettingsUnwritable, file, ENOTDIR);
-    if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        throw Error(ErrorCode::SettingsUnwritable, file, errno);
-    if (::faccessat(AT_FDCWD, file.c_str(), W_OK, AT_EACCESS) != 0 && errno != ENOENT)
-        throw Error(ErrorCode::SettingsUnwritable, file, errno);
+    const auto fail = [&](int error) {
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        throw Error(ErrorCode::SettingsUnwritable, file, error);
+    };
+    for (std::size_t done = 0; done < content.size();) {
+        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put < 0)
+            fail(errno);
+        done += std::size_t(put);
+    }
+    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
+        fail(errno);
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw Error(ErrorCode::SettingsUnwritable, file, error);
+    }
+    if (::rename(temporary.c_str(), file.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw Error(ErrorCode::SettingsUnwritable, file, error);
+    }
 }
 
 } // namespace
 
-IniSettingsStore::IniSettingsStore(QString folder) : m_folder(std::move(folder))
+IniSettingsStore::IniSettingsStore(QString folder) : m_folder(QFile::encodeName(folder).toStdString())
 {
 }
 
@@ -106,22 +163,19 @@ QString IniSettingsStore::userFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 }
 
-QString IniSettingsStore::fileFor(const std::string& application) const
+std::string IniSettingsStore::fileFor(const std::string& application) const
 {
-    const QString name = QString::fromStdString(application);
-    return m_folder + '/' + name + '/' + name + ".ini";
+    return m_folder + '/' + application + '/' + application + ".ini";
 }
 
 std::string IniSettingsStore::Read(const std::string& application, const std::string& section,
                                    const std::string& key, int defaultValue)
 {
-    QSettings settings(fileFor(application), rawIniFormat());
-    const QVariant value = settings.value(QString::fromStdString(section + '/' + key));
-    if (settings.status() == QSettings::AccessError)
-        throw Error(ErrorCode::SettingsUnreadable, settings.fileName().toStdString());
-    if (!value.isValid())
+    const IniFile ini = parse(readFile(fileFor(application), ErrorCode::SettingsUnreadable));
+    const auto values = ini.find(section);
+    if (values == ini.end() || !values->second.contains(key))
         return std::to_string(defaultValue);
-    return value.toString().toStdString();
+    return values->second.at(key);
 }
 
 void IniSettingsStore::Write(const std::string& application, const std::string& section,
@@ -130,13 +184,11 @@ void IniSettingsStore::Write(const std::string& application, const std::string& 
     // A line break would split the value into lines that read back as something else.
     if (text.find_first_of("\r\n") != std::string::npos)
         throw Error(ErrorCode::SettingsUnwritable, key + " holds a line break");
-    const QString file = fileFor(application);
-    prepareToWrite(QFile::encodeName(file).toStdString());
-    QSettings settings(file, rawIniFormat());
-    settings.setValue(QString::fromStdString(section + '/' + key), QString::fromStdString(text));
-    settings.sync();
-    if (settings.status() != QSettings::NoError)
-        throw Error(ErrorCode::SettingsUnwritable, settings.fileName().toStdString());
+    const std::string file = fileFor(application);
+    makeFolders(file);
+    IniFile ini = parse(readFile(file, ErrorCode::SettingsUnwritable));
+    ini[section][key] = text;
+    replaceFile(file, render(ini));
 }
 
 } // namespace kestrane

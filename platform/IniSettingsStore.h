@@ -6,10 +6,11 @@
 
 namespace kestrane {
 
-// The settings store as one INI file per application, <folder>/<application>/<application>.ini,
-// kept by QSettings. Values stand in the file exactly as given, with no quoting or escaping, and
-// are read back trimmed of surrounding blanks. A store that cannot be written fails with the
-// system's reason.
+// The settings store as one INI file per application, <folder>/<application>/<application>.ini.
+// Values stand in the file exactly as given, with no quoting or escaping, and are read back
+// trimmed of surrounding blanks. A write replaces the whole file by a new one made beside it and
+// flushed to disk, so a failure on the way (a full disk) leaves the old file whole; every failure
+// gives the system's reason.
 class IniSettingsStore : public SettingsStore
 {
 public:
@@ -24,9 +25,9 @@ public:
                const std::string& text) override;
 
 private:
-    QString fileFor(const std::string& application) const;
+    std::string fileFor(const std::string& application) const;
 
-    QString m_folder;
+    std::string m_folder;
 };
 
 } // namespace kestrane

@@ -4,6 +4,7 @@
 #include "platform/QtMessageBox.h"
 #include "platform/QtSaveFileDialog.h"
 #include "platform/QtShell.h"
+#include "settings/TolerantSettingsStore.h"
 #include "ui/DesktopIdentity.h"
 #include "ui/EngineObjectFactory.h"
 #include "ui/Form1.h"
@@ -18,8 +19,9 @@ int main(int argc, char* argv[])
     kestrane::raiseOpenFileLimit();
     kestrane::setDesktopIdentity();
 
-    kestrane::IniSettingsStore settings(kestrane::IniSettingsStore::userFolder());
     kestrane::QtMessageBox messageBox;
+    kestrane::IniSettingsStore file(kestrane::IniSettingsStore::userFolder());
+    kestrane::TolerantSettingsStore settings(file, messageBox);
     kestrane::ProcessExit programEnd;
     kestrane::QtShell shell;
     kestrane::QtSaveFileDialog saveDialog;

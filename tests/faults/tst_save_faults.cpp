@@ -7,6 +7,7 @@
 #include "tests/support/Fakes.h"
 #include "tests/support/MemoryPicture.h"
 #include "tests/support/Sinks.h"
+#include "tests/support/SmallFileSystem.h"
 #include "tests/support/TestPictures.h"
 #include "tests/support/Writers.h"
 #include "ui/EngineObjectFactory.h"
@@ -160,29 +161,6 @@ public:
     std::function<void()> whileShown;
 };
 
-// A 1 MiB tmpfs over `folder` while it lives: a file system that really fills up.
-class SmallFileSystem
-{
-public:
-    explicit SmallFileSystem(const QString& folder) : m_folder(folder.toStdString())
-    {
-        if (::mount("tmpfs", m_folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=1m,mode=0755") != 0)
-            error = errno;
-    }
-    ~SmallFileSystem()
-    {
-        if (error == 0)
-            ::umount2(m_folder.c_str(), MNT_DETACH);
-    }
-    SmallFileSystem(const SmallFileSystem&) = delete;
-    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
-
-    int error = 0;
-
-private:
-    std::string m_folder;
-};
-
 enum class Fault
 {
     // the file layer fails
@@ -332,7 +310,7 @@ private slots:
             });
         });
         const std::vector<std::string> expected{
-            fatalErrorText(Error(ErrorCode::SaveFailed, path.toStdString(), ENOSPC))};
+            reportText(Error(ErrorCode::SaveFailed, path.toStdString(), ENOSPC))};
         QCOMPARE(messageBox.texts, expected);
         QCOMPARE(programEnd.statuses, std::vector<int>{fatalExitStatus});
         QCOMPARE(readFileBytes(path), oldContent);
@@ -497,7 +475,7 @@ private slots:
         if (error != 0) {
             const std::string context =
                 error == int(ErrorCode::PictureChanged) ? picture2.toStdString() : path.toStdString();
-            const std::string shown = fatalErrorText(Error(ErrorCode(error), context, osError));
+            const std::string shown = reportText(Error(ErrorCode(error), context, osError));
             QCOMPARE(outcome.description, shown + "\nstatus 1");
             QVERIFY2(outcome.description.rfind("Error " + std::to_string(error) + "\n\n", 0) == 0,
                      outcome.description.c_str());

@@ -1,17 +1,32 @@
 #include "base/Error.h"
 #include "platform/IniSettingsStore.h"
 #include "settings/PlacementSettings.h"
+#include "settings/TolerantSettingsStore.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Fakes.h"
+#include "tests/support/SmallFileSystem.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
+#include <optional>
 #include <unistd.h>
 
 using namespace kestrane;
 using namespace kestrane::testing;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+} // namespace
 
 class TestSettings : public QObject
 {
@@ -172,11 +187,9 @@ private slots:
     {
         QTemporaryDir folder;
         QVERIFY(QDir(folder.path()).mkpath("Kestrane"));
-        QFile file(folder.filePath("Kestrane/Kestrane.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("; edited by hand\r\n[Settings]\r\nDefaultX = 1,5 \r\nDefaultWidth=\t\"7\"\r\ngarbage\r\n"
-                   "DefaultHeight=@Variant(\\0\\0)\r\n\xff\xfe=\x01\nDefaultY = 7\n");
-        file.close();
+        writeFile(folder.filePath("Kestrane/Kestrane.ini"),
+                  "; edited by hand\r\n[Settings]\r\nDefaultX = 1,5 \r\nDefaultWidth=\t\"7\"\r\ngarbage\r\n"
+                  "DefaultHeight=@Variant(\\0\\0)\r\n\xff\xfe=\x01\nDefaultY = 7\n");
         IniSettingsStore store(folder.path());
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultX", 55), std::string("1,5"));
         QCOMPARE(store.Read("Kestrane", "Settings", "DefaultWidth", 612), std::string("\"7\""));
@@ -209,10 +222,7 @@ private slots:
         QFETCH(QStringList, loaded);
         QTemporaryDir folder;
         QVERIFY(QDir(folder.path()).mkpath("Kestrane"));
-        QFile ini(folder.filePath("Kestrane/Kestrane.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(file);
-        ini.close();
+        writeFile(folder.filePath("Kestrane/Kestrane.ini"), file);
         IniSettingsStore store(folder.path());
         const PlacementTexts expected{loaded[0].toStdString(), loaded[1].toStdString(),
                                       loaded[2].toStdString(), loaded[3].toStdString()};
@@ -232,48 +242,97 @@ private slots:
         }
     }
 
-    void iniStoreThatCannotBeWrittenSaysWhy_data()
+    void aStoreThatCannotBeUsedLeavesTheProgramWorking_data()
     {
         QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<QStringList>("loaded");
         QTest::addColumn<QString>("reason");
 
-        QTest::newRow("a file where its folder should be") << "file for folder"
-                                                           << "Not a directory";
-        QTest::newRow("a folder the user may not write") << "read-only folder"
-                                                         << "Permission denied";
-        QTest::newRow("a read-only file") << "read-only file"
-                                          << "Permission denied";
+        const QStringList stored{"640", "792", "55", "-60"};
+        const QStringList defaults{"612", "792", "55", "-60"};
+        QTest::newRow("a file where its folder should be")
+            << "file for folder" << defaults << "Not a directory";
+        QTest::newRow("a folder the user may not write")
+            << "read-only folder" << stored << "Permission denied";
+        QTest::newRow("a file of another user") << "foreign file" << stored << "Permission denied";
+        QTest::newRow("a file the user may not read") << "unreadable file" << defaults << "Permission denied";
+        QTest::newRow("a full disk") << "full disk" << stored << "No space left on device";
     }
 
-    // As an unprivileged user, as root may write anything.
-    void iniStoreThatCannotBeWrittenSaysWhy()
+    // As an unprivileged user, as root may write anything: the start-up load, a conversion's
+    // save and Exit's all go on, the user is told once why nothing is saved, and the file stays
+    // as it was.
+    void aStoreThatCannotBeUsedLeavesTheProgramWorking()
     {
         QFETCH(QString, obstacle);
+        QFETCH(QStringList, loaded);
         QFETCH(QString, reason);
         QTemporaryDir folder;
-        const QString kestrane = folder.filePath("Kestrane");
-        if (obstacle == "file for folder") {
-            QFile blocker(kestrane);
-            QVERIFY(blocker.open(QIODevice::WriteOnly));
-        } else {
-            IniSettingsStore(folder.path()).Write("Kestrane", "Settings", "DefaultX", "55");
+        std::optional<SmallFileSystem> disk;
+        if (obstacle == "full disk") {
+            disk.emplace(folder.path());
+            if (disk->error != 0) {
+                const QString why =
+                    "no tmpfs can be mounted here: " + QString::fromUtf8(std::strerror(disk->error));
+                // CI runs as root and must try the real thing; a developer's own account may not.
+                if (qEnvironmentVariableIsSet("CI"))
+                    QFAIL(qPrintable(why));
+                QSKIP(qPrintable(why));
+            }
         }
+        const QString kestrane = folder.filePath("Kestrane");
+        const QString ini = kestrane + "/Kestrane.ini";
+        const QByteArray old = "[Settings]\nDefaultWidth=640\n";
+        if (obstacle != "file for folder")
+            QVERIFY(QDir(folder.path()).mkdir("Kestrane"));
+        writeFile(obstacle == "file for folder" ? kestrane : ini, old);
+        if (obstacle == "full disk") {
+            QFile filler(folder.filePath("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (filler.write(QByteArray(4096, 'x')) == 4096) {
+            }
+        }
+        // The user owns the store, as a user's own settings are, but for another user's file.
+        if (::geteuid() == 0)
+            for (const QString& path : {folder.path(), kestrane, ini})
+                if (QFileInfo::exists(path) && !(obstacle == "foreign file" && path == ini))
+                    QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
         if (obstacle == "read-only folder")
             QVERIFY(QFile::setPermissions(kestrane, QFile::ReadOwner | QFile::ExeOwner));
-        if (obstacle == "read-only file")
-            QVERIFY(QFile::setPermissions(kestrane + "/Kestrane.ini", QFile::ReadOwner));
-        // The user owns the store, as a user's own settings are.
-        if (::geteuid() == 0)
-            for (const QString& path : {folder.path(), kestrane, kestrane + "/Kestrane.ini"})
-                if (QFileInfo::exists(path))
-                    QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        if (obstacle == "foreign file" && ::geteuid() != 0)
+            QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner));
+        if (obstacle == "unreadable file")
+            QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
+
         const ChildOutcome outcome = runInChild(
-            [&folder] { IniSettingsStore(folder.path()).Write("Kestrane", "Settings", "DefaultX", "60"); },
-            Privileges::Drop);
+            [&] {
+                RecordingMessageBox messageBox;
+                IniSettingsStore file(folder.path());
+                TolerantSettingsStore store(file, messageBox);
+                PlacementSettings settings(store);
+                const PlacementTexts texts = settings.load();
+                settings.save({"1", "2", "3", "4"});
+                settings.saveValidPairs({"1", "2", "3", "4"});
+                const QStringList got{QString::fromStdString(texts.width),
+                                      QString::fromStdString(texts.height),
+                                      QString::fromStdString(texts.left), QString::fromStdString(texts.top)};
+                if (got != loaded)
+                    throw Error(ErrorCode::Unexpected, "loaded " + got.join(' ').toStdString());
+                if (messageBox.texts.size() != 1 ||
+                    !messageBox.texts[0].ends_with("Kestrane.ini (" + reason.toStdString() + ")"))
+                    throw Error(ErrorCode::Unexpected, "told " + std::to_string(messageBox.texts.size()) +
+                                                           " times: " + messageBox.texts.front());
+            },
+            obstacle == "full disk" ? Privileges::Keep : Privileges::Drop);
         QFile::setPermissions(kestrane, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QCOMPARE(outcome.errorNumber, static_cast<int>(ErrorCode::SettingsUnwritable));
-        QVERIFY2(QString::fromStdString(outcome.description).endsWith("Kestrane.ini (" + reason + ")"),
-                 outcome.description.c_str());
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY2(outcome.errorNumber == 0, outcome.description.c_str());
+        QFile kept(obstacle == "file for folder" ? kestrane : ini);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), old);
+        if (obstacle != "file for folder")
+            QCOMPARE(QDir(kestrane).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList{"Kestrane.ini"});
     }
 };
 

@@ -370,7 +370,7 @@ private slots:
         Form2 chooser(form1, fakes.services(), drivesOf({"/", drive.toStdString()}));
         chooser.Drive1->setCurrentIndex(1);
         const std::string expected =
-            fatalErrorText(Error(ErrorCode::DriveUnavailable, drive.toStdString(), osError));
+            reportText(Error(ErrorCode::DriveUnavailable, drive.toStdString(), osError));
         QCOMPARE(fakes.messageBox.texts, std::vector<std::string>{expected});
         QCOMPARE(fakes.programEnd.statuses, std::vector<int>{fatalExitStatus});
         QVERIFY(QString::fromStdString(expected).startsWith("Error 501"));
