@@ -170,6 +170,9 @@ private slots:
             << QStringList{"IMAGE1.JPG", "image1.jpg", "Image1.jpg"} << QStringList{"image1.jpg"};
         QTest::newRow("byte order") << QStringList{"image1.JPG", "IMAGE1.jpg", "Image1.jpg"}
                                     << QStringList{"IMAGE1.jpg"};
+        // a folder or a dangling link answers as no file
+        QTest::newRow("a folder") << QStringList{"image1.jpg/"} << QStringList{};
+        QTest::newRow("a dangling link") << QStringList{"image1.jpg -> gone.jpg"} << QStringList{};
         QTest::newRow("a folder under the name")
             << QStringList{"image1.jpg/", "IMAGE1.JPG/", "Image1.JPG"} << QStringList{"Image1.JPG"};
     }
@@ -179,11 +182,15 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(QStringList, inserted);
         QTemporaryDir folder;
-        for (const QString& name : files)
-            if (name.endsWith('/'))
+        for (const QString& name : files) {
+            const QStringList link = name.split(" -> ");
+            if (link.size() == 2)
+                QVERIFY(QFile::link(link[1], folder.filePath(link[0])));
+            else if (name.endsWith('/'))
                 QVERIFY(QDir(folder.path()).mkdir(name));
             else
                 touch(folder.filePath(name));
+        }
         FakeServices fakes;
         FakeWindow window;
         window.chooserAnswer = folder.path().toStdString();
