@@ -417,8 +417,8 @@ private slots:
                            "image6.jpg", "image7.jpg", "image8.jpg", "image9.jpg", "image10.jpg"}
             << 10 << "pptx";
         QTest::newRow("leading zeros") << QStringList{"image01.jpg", "image02.jpg"} << 0 << "pptx";
-        QTest::newRow("other extensions")
-            << QStringList{"image1.jpeg", "image1.JPG", "Image1.jpg"} << 0 << "ppt";
+        QTest::newRow("camera names, then another extension")
+            << QStringList{"IMAGE1.JPG", "Image2.Jpg", "image3.jpeg"} << 2 << "ppt";
     }
 
     void picturesFollowTheNumbersUpToTheFirstGap()
