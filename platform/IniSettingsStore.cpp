@@ -121,7 +121,8 @@ void replaceFile(const std::string& file, const std::string& content)
             throw Error(ErrorCode::SettingsUnwritable, file, errno);
         mode = status.st_mode & 07777;
     }
-    std::string temporary = file + ".XXXXXX";
+    const std::size_t slash = file.rfind('/');
+    std::string temporary = file.substr(0, slash + 1) + '.' + file.substr(slash + 1) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         throw Error(ErrorCode::SettingsUnwritable, file, errno);
@@ -186,9 +187,13 @@ void IniSettingsStore::Write(const std::string& application, const std::string& 
         throw Error(ErrorCode::SettingsUnwritable, key + " holds a line break");
     const std::string file = fileFor(application);
     makeFolders(file);
-    IniFile ini = parse(readFile(file, ErrorCode::SettingsUnwritable));
+    const std::string old = readFile(file, ErrorCode::SettingsUnwritable);
+    IniFile ini = parse(old);
     ini[section][key] = text;
-    replaceFile(file, render(ini));
+    // The load at start-up writes back what it read; a file that already says so is left alone.
+    const std::string content = render(ini);
+    if (content != old)
+        replaceFile(file, content);
 }
 
 } // namespace kestrane
