@@ -409,25 +409,6 @@ private slots:
         QVERIFY(fakes.programEnd.statuses.empty());
     }
 
-    void neitherEnterNorEscapePressesAButton()
-    {
-        WorkingTree tree;
-        FakeServices fakes;
-        Form1 form1(fakes.services());
-        whileShown(form1, [&](Form2& chooser) {
-            for (QWidget* control :
-                 QList<QWidget*>{chooser.Dir1, chooser.Drive1, chooser.Command1, chooser.Command2}) {
-                control->setFocus();
-                for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                    QTest::keyClick(control, key);
-            }
-            QVERIFY(chooser.isVisible());
-            QCOMPARE(chooser.Dir1->path(), tree.images);
-            QTest::mouseClick(chooser.Command2, Qt::LeftButton);
-        });
-        QVERIFY(form1.imagedir.isEmpty());
-    }
-
     void theDesignIsKeptAtTheFontsScale()
     {
         WorkingTree tree;
