@@ -4,8 +4,9 @@
 
 namespace kestrane {
 
-// The Save-As dialog of the main window: its title, its one file type, no initial folder and no
-// default extension; it asks before an existing file is replaced.
+// The Save-As dialog of the main window: its title, its one file type and no initial folder. A
+// name without an extension gets ".ppt"; it asks before an existing file of the final name is
+// replaced.
 class QtSaveFileDialog : public SaveFileDialog
 {
 public:

@@ -18,8 +18,8 @@ QLabel* makeLabel(QWidget* parent, const char* text, QWidget* field)
 QPushButton* makeButton(QWidget* parent, const char* text)
 {
     auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
+    // Outside a dialog, an auto-default button takes Return and Enter only while focused.
+    button->setAutoDefault(true);
     return button;
 }
 

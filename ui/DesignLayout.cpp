@@ -13,6 +13,12 @@ namespace kestrane {
 
 namespace {
 
+// Text is laid out at fractions of a pixel; the whole advance, rounded up, is what it covers.
+int textWidth(const QWidget* control, const QString& text)
+{
+    return static_cast<int>(std::ceil(QFontMetricsF(control->font(), control).horizontalAdvance(text)));
+}
+
 int buttonPadding(const QAbstractButton* button)
 {
     const QStyle* style = button->style();
@@ -40,14 +46,14 @@ QSize DesignLayout::neededSize(const QWidget* control)
             // A wrapping label needs its longest word on a line and all its lines in height.
             int widest = 0;
             for (const QString& word : label->text().split(' ', Qt::SkipEmptyParts))
-                widest = std::max(widest, metrics.horizontalAdvance(word));
+                widest = std::max(widest, textWidth(label, word));
             return {widest, label->heightForWidth(label->width())};
         }
-        return {metrics.horizontalAdvance(label->text()), metrics.height()};
+        return {textWidth(label, label->text()), metrics.height()};
     }
     if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
         const int padding = buttonPadding(button);
-        return {metrics.horizontalAdvance(button->text()) + padding, metrics.height() + padding};
+        return {textWidth(button, button->text()) + padding, metrics.height() + padding};
     }
     if (const auto* field = qobject_cast<const QLineEdit*>(control))
         return {0, field->minimumSizeHint().height()};
@@ -63,6 +69,11 @@ int DesignLayout::toPixels(int twips, double factor) const
 
 double DesignLayout::apply(QWidget* window)
 {
+    // The design's margin: its controls start this far from the left edge, and no caption comes
+    // closer than that to the right edge, though a box may reach it.
+    int margin = m_clientTwips.width();
+    for (const Placed& placed : m_controls)
+        margin = std::min(margin, placed.twips.left());
     double factor = 1.0;
     for (const Placed& placed : m_controls) {
         // Wrapping labels are judged after placement; their height depends on their width.
@@ -70,7 +81,8 @@ double DesignLayout::apply(QWidget* window)
         if (label && label->wordWrap())
             continue;
         const QSize needed = neededSize(placed.control);
-        factor = std::max(factor, needed.width() * twipsPerPixel / placed.twips.width());
+        const int room = std::min(placed.twips.width(), m_clientTwips.width() - margin - placed.twips.left());
+        factor = std::max(factor, needed.width() * twipsPerPixel / room);
         factor = std::max(factor, needed.height() * twipsPerPixel / placed.twips.height());
     }
     for (bool settled = false; !settled;) {

@@ -9,8 +9,9 @@ class QWidget;
 namespace kestrane {
 
 // Places a window's controls as designed in twips (15 to a pixel at 96 dots per inch), all
-// scaled by one factor: the smallest that lets every caption fit at the window's font. The
-// arrangement stays as designed; nothing is clipped.
+// scaled by one factor: the smallest that lets every caption fit at the window's font, within
+// its control and within the design's margins. The arrangement stays as designed; nothing is
+// clipped.
 class DesignLayout
 {
 public:

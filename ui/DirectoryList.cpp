@@ -3,7 +3,6 @@
 #include "base/Error.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QStyle>
@@ -41,32 +40,51 @@ private:
     }
 };
 
-QString childPath(const QString& parent, const QString& name)
+QByteArray childPath(const QByteArray& parent, const QByteArray& name)
 {
     return parent.endsWith('/') ? parent + name : parent + '/' + name;
 }
 
-QString absolute(const QString& path)
+// The path with ".", ".." and doubled or trailing separators taken out, as written: links are
+// not followed. Empty when a relative path cannot be resolved, the working directory being gone.
+QByteArray absolute(const QByteArray& path)
 {
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    QByteArray full = path;
+    if (!path.startsWith('/')) {
+        std::error_code error;
+        const std::filesystem::path working = std::filesystem::current_path(error);
+        if (error)
+            return {};
+        full = QByteArray::fromStdString(working.native()) + '/' + path;
+    }
+    QByteArrayList parts;
+    for (const QByteArray& part : full.split('/')) {
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+        } else if (!part.isEmpty() && part != ".") {
+            parts << part;
+        }
+    }
+    return '/' + parts.join('/');
 }
 
-// The directory's subdirectories by name, case-insensitively; hidden ones are left out.
-QStringList subdirectories(const QString& directory, std::error_code& error)
+// The directory's subdirectories by name as shown, case-insensitively; hidden ones are left out.
+QByteArrayList subdirectories(const QByteArray& directory, std::error_code& error)
 {
     namespace fs = std::filesystem;
-    fs::directory_iterator entry(fs::path(QFile::encodeName(directory).toStdString()), error);
-    QStringList names;
+    fs::directory_iterator entry(fs::path(directory.toStdString()), error);
+    QByteArrayList names;
     for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-        const QString name = QFile::decodeName(QByteArray::fromStdString(entry->path().filename().native()));
+        const QByteArray name = QByteArray::fromStdString(entry->path().filename().native());
         std::error_code typeError;
         if (!name.startsWith('.') && entry->is_directory(typeError))
             names << name;
     }
     if (error)
         return {};
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), [](const QByteArray& a, const QByteArray& b) {
+        const int order = QFile::decodeName(a).compare(QFile::decodeName(b), Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
     });
     return names;
@@ -83,14 +101,14 @@ DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent)
             [this](const QModelIndex& index) { openEntry(index.row()); });
 }
 
-void DirectoryList::setPath(const QString& path)
+void DirectoryList::setPath(const QByteArray& path)
 {
-    const QString directory = absolute(path);
+    const QByteArray directory = absolute(path);
     if (const std::error_code error = open(directory))
         throw Error(ErrorCode::DriveUnavailable, directory.toStdString(), error.value());
 }
 
-bool DirectoryList::tryPath(const QString& path)
+bool DirectoryList::tryPath(const QByteArray& path)
 {
     return !open(absolute(path));
 }
@@ -100,10 +118,21 @@ int DirectoryList::highlightedIndex() const
     return currentRow() >= 0 ? currentRow() : m_openedIndex;
 }
 
-QString DirectoryList::pathAt(int index) const
+bool DirectoryList::reread()
+{
+    const QByteArray highlighted = pathAt(highlightedIndex());
+    if (open(m_path))
+        return false;
+    for (int row = 0; row < count(); ++row)
+        if (pathAt(row) == highlighted)
+            setCurrentRow(row);
+    return true;
+}
+
+QByteArray DirectoryList::pathAt(int index) const
 {
     const QListWidgetItem* entry = item(index);
-    return entry ? entry->data(pathRole).toString() : QString();
+    return entry ? entry->data(pathRole).toByteArray() : QByteArray();
 }
 
 void DirectoryList::keyPressEvent(QKeyEvent* event)
@@ -122,33 +151,36 @@ void DirectoryList::openEntry(int index)
         QApplication::beep();
 }
 
-std::error_code DirectoryList::open(const QString& directory)
+std::error_code DirectoryList::open(const QByteArray& directory)
 {
     std::error_code error;
-    const QStringList names = subdirectories(directory, error);
+    const QByteArrayList names = subdirectories(directory, error);
     if (error)
         return error;
 
     const QIcon opened = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
-    const auto addEntry = [this](const QIcon& icon, const QString& text, const QString& entryPath,
+    const auto addEntry = [this](const QIcon& icon, const QByteArray& name, const QByteArray& entryPath,
                                  int depth) {
-        auto* entry = new QListWidgetItem(icon, text, this);
+        auto* entry = new QListWidgetItem(icon, QFile::decodeName(name), this);
         entry->setData(pathRole, entryPath);
         entry->setData(depthRole, depth);
     };
 
     clear();
-    QString reached = QStringLiteral("/");
+    QByteArray reached("/");
     addEntry(opened, reached, reached, 0);
-    const QStringList parts = directory.split('/', Qt::SkipEmptyParts);
-    for (int depth = 1; depth <= parts.size(); ++depth) {
-        reached = childPath(reached, parts[depth - 1]);
-        addEntry(opened, parts[depth - 1], reached, depth);
+    const QByteArrayList parts = directory.split('/');
+    int depth = 0;
+    for (const QByteArray& part : parts) {
+        if (part.isEmpty())
+            continue;
+        reached = childPath(reached, part);
+        addEntry(opened, part, reached, ++depth);
     }
     m_openedIndex = count() - 1;
-    for (const QString& name : names)
-        addEntry(closed, name, childPath(directory, name), static_cast<int>(parts.size()) + 1);
+    for (const QByteArray& name : names)
+        addEntry(closed, name, childPath(directory, name), depth + 1);
 
     m_path = directory;
     setCurrentRow(m_openedIndex);

@@ -8,35 +8,28 @@
 
 namespace kestrane {
 
-namespace {
-
-QString decoded(const std::string& name)
-{
-    return QFile::decodeName(QByteArray::fromStdString(name));
-}
-
-} // namespace
-
 DriveList::DriveList(QWidget* parent) : QComboBox(parent)
 {
     connect(this, &QComboBox::currentIndexChanged, this, &DriveList::driveChanged);
 }
 
-void DriveList::setDrives(const std::vector<std::string>& drives, const QString& folder)
+void DriveList::setDrives(const std::vector<std::string>& drives, const QByteArray& folder)
 {
     const QSignalBlocker quiet(this);
-    const QString chosen = currentText();
+    const QByteArray chosen = drive();
     clear();
-    for (const std::string& drive : drives)
-        addItem(decoded(drive));
-    const int kept = findText(chosen);
-    const int holder = findText(decoded(driveOf(drives, QFile::encodeName(folder).toStdString())));
+    for (const std::string& drive : drives) {
+        const QByteArray mountPoint = QByteArray::fromStdString(drive);
+        addItem(QFile::decodeName(mountPoint), mountPoint);
+    }
+    const int kept = findData(chosen);
+    const int holder = findData(QByteArray::fromStdString(driveOf(drives, folder.toStdString())));
     setCurrentIndex(kept >= 0 ? kept : std::max(0, holder));
 }
 
-QString DriveList::drive() const
+QByteArray DriveList::drive() const
 {
-    return currentText();
+    return currentData().toByteArray();
 }
 
 } // namespace kestrane

@@ -6,7 +6,7 @@
 
 namespace kestrane {
 
-// A drop-down list of drives, each shown by its mount point.
+// A drop-down list of drives, each shown by its mount point and kept as its bytes.
 class DriveList : public QComboBox
 {
     Q_OBJECT
@@ -16,10 +16,10 @@ public:
 
     // Offers these drives. The selected drive stays selected while it is offered; otherwise the
     // drive holding `folder` is selected. Neither is a change of drive.
-    void setDrives(const std::vector<std::string>& drives, const QString& folder);
+    void setDrives(const std::vector<std::string>& drives, const QByteArray& folder);
 
     // The selected drive, in the form the directory list accepts as a path.
-    QString drive() const;
+    QByteArray drive() const;
 
 signals:
     // Another drive was picked.

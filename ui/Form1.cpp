@@ -123,7 +123,7 @@ std::string Form1::imageDirectory()
 
 void Form1::setImageDirectory(const std::string& directory)
 {
-    imagedir = QString::fromStdString(directory);
+    imagedir = QByteArray::fromStdString(directory);
 }
 
 void Form1::showDirectoryChooser()

@@ -5,8 +5,8 @@
 #include "platform/Services.h"
 #include "settings/PlacementSettings.h"
 
+#include <QByteArray>
 #include <QPointer>
-#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -36,8 +36,8 @@ public:
     // through its frame; returns once it is hidden or closed. "Select" sets imagedir.
     void showForm2();
 
-    // The chosen image directory; empty means none was chosen.
-    QString imagedir;
+    // The chosen image directory, as the file system's bytes; empty means none was chosen.
+    QByteArray imagedir;
 
     // The convert button's run, which holds the last run's application and presentation.
     ConversionRun conversion;

@@ -9,7 +9,7 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
+#include <QFile>
 #include <QHideEvent>
 #include <QPushButton>
 
@@ -51,7 +51,7 @@ Form2::Form2(Form1& form1, Services services, DriveSource drives)
 
 void Form2::showModal()
 {
-    refreshDrives();
+    refreshLists();
     QEventLoop loop;
     connect(this, &Form2::hidden, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -70,15 +70,16 @@ void Form2::hideEvent(QHideEvent* event)
 
 void Form2::openStartFolder()
 {
-    if (!Dir1->tryPath(QDir::currentPath()))
-        Dir1->setPath(QDir::homePath());
+    if (!Dir1->tryPath("."))
+        Dir1->setPath(QFile::encodeName(QDir::homePath()));
 }
 
-// Media may have come or gone since the chooser was last shown. The drive and the folder the
-// user left stay while they exist; a folder gone with its medium gives way to the start folder.
-void Form2::refreshDrives()
+// Media, and folders, may have come or gone since the chooser was last shown. The drive, the
+// folder the user left and the highlighted entry stay while they exist; a folder gone with its
+// medium gives way to the start folder.
+void Form2::refreshLists()
 {
-    if (!QFileInfo(Dir1->path()).isDir())
+    if (!Dir1->reread())
         openStartFolder();
     Drive1->setDrives(m_drives(), Dir1->path());
 }

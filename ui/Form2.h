@@ -25,8 +25,8 @@ public:
     // gone or cannot be read, and the drive holding it selected.
     Form2(Form1& form1, Services services, DriveSource drives);
 
-    // Reads the drives afresh, then shows the chooser application-modal and returns once it is
-    // hidden or destroyed.
+    // Reads the drives and the opened folder afresh, then shows the chooser application-modal and returns
+    // once it is hidden or destroyed.
     void showModal();
 
     DirectoryList* Dir1;
@@ -42,7 +42,7 @@ protected:
 
 private:
     void openStartFolder();
-    void refreshDrives();
+    void refreshLists();
     void Drive1_Change();
     void Command1_Click();
     void Command2_Click();

@@ -1,6 +1,7 @@
 #include "ui/ProgressWindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
@@ -12,6 +13,40 @@ namespace {
 constexpr qint64 showAfterMs = 500;
 constexpr qint64 repaintEveryMs = 50;
 constexpr int barSteps = 1000;
+
+bool isUserInput(const QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::NonClientAreaMouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TouchCancel:
+    case QEvent::TabletPress:
+    case QEvent::TabletMove:
+    case QEvent::TabletRelease:
+        return true;
+    // A close control clicked in a window's frame.
+    case QEvent::Close:
+        return event->spontaneous();
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -37,36 +72,58 @@ void ProgressWindow::centreOver(QWidget* window)
 void ProgressWindow::report(const std::string& text, std::uint64_t done, std::uint64_t total)
 {
     // A step's first report is the one it makes as it starts.
-    if (!m_sinceStart.isValid())
+    if (!m_sinceStart.isValid()) {
         m_sinceStart.start();
-    if (m_sinceStart.elapsed() < showAfterMs)
+        qApp->installEventFilter(this);
+    } else if (m_sincePaint.elapsed() < repaintEveryMs) {
         return;
-    if (m_sincePaint.isValid() && m_sincePaint.elapsed() < repaintEveryMs)
-        return;
-    m_text->setText(QString::fromStdString(text) + QStringLiteral(": ") + QString::number(done));
-    if (total == 0) {
-        m_bar->setRange(0, 0);
-    } else {
-        m_bar->setRange(0, barSteps);
-        m_bar->setValue(static_cast<int>(done * barSteps / total));
-        m_text->setText(QString::fromStdString(text) + QStringLiteral(": ") +
-                        QString::number(done * 100 / total) + QStringLiteral("%"));
     }
-    if (!isVisible()) {
-        show();
-        // Placed once shown, when its frame is known; the window system draws it only later.
-        if (m_over)
-            move(m_over->frameGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+    if (m_sinceStart.elapsed() >= showAfterMs) {
+        m_text->setText(QString::fromStdString(text) + QStringLiteral(": ") + QString::number(done));
+        if (total == 0) {
+            m_bar->setRange(0, 0);
+        } else {
+            m_bar->setRange(0, barSteps);
+            m_bar->setValue(static_cast<int>(done * barSteps / total));
+            m_text->setText(QString::fromStdString(text) + QStringLiteral(": ") +
+                            QString::number(done * 100 / total) + QStringLiteral("%"));
+        }
+        if (!isVisible()) {
+            show();
+            // Placed once shown, when its frame is known; the window system draws it only later.
+            if (m_over)
+                move(m_over->frameGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+        }
     }
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    m_sincePaint.start();
+    letWindowsPaint();
 }
 
 void ProgressWindow::finish()
 {
+    hide();
+    if (m_sinceStart.isValid()) {
+        // Input that came during the step, and has not yet been dropped, is dropped now.
+        letWindowsPaint();
+        qApp->removeEventFilter(this);
+    }
     m_sinceStart.invalidate();
     m_sincePaint.invalidate();
-    hide();
+}
+
+bool ProgressWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!isUserInput(event))
+        return QWidget::eventFilter(watched, event);
+    event->ignore();
+    return true;
+}
+
+void ProgressWindow::letWindowsPaint()
+{
+    // Every event, input included, so that input is taken from the window system and dropped
+    // by the filter; excluding it would only hold it back until the step ends.
+    QCoreApplication::processEvents();
+    m_sincePaint.start();
 }
 
 } // namespace kestrane

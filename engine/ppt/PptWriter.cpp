@@ -29,8 +29,8 @@ constexpr std::size_t maxPictures = 0xFFF;
 
 [[noreturn]] void limitExceeded(const std::string& limit)
 {
-    throw Error(ErrorCode::FormatLimitExceeded,
-                "PowerPoint 97-2003 (.ppt) allows " + limit + "; save under a name ending in .pptx instead");
+    throw Error(ErrorCode::FormatLimitExceeded, "PowerPoint 97-2003 (.ppt) allows " + limit +
+                                                    "; convert again and save under a name ending in .pptx");
 }
 
 // Anchors hold 16-bit master units: -4096 to 4095.875 points.

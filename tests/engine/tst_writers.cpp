@@ -128,12 +128,13 @@ private slots:
             QTest::addRow("pptx: %s", name)
                 << QStringLiteral("pptx") << make << (limit.isEmpty() ? QStringList() : QStringList{limit});
         };
-        // Every refusal of a .ppt points to the format without these limits.
+        // Every refusal of a .ppt points to what the user can do: the format without these limits.
         auto ppt = [](const char* name, const MakeDeck& make, const QString& limit = {}) {
             QTest::addRow("ppt: %s", name)
                 << QStringLiteral("ppt") << make
-                << (limit.isEmpty() ? QStringList()
-                                    : QStringList{limit, "save under a name ending in .pptx"});
+                << (limit.isEmpty()
+                        ? QStringList()
+                        : QStringList{limit, "; convert again and save under a name ending in .pptx"});
         };
 
         // .pptx: offsets and extents in EMU (12700 per point) must fit readers' 32-bit integers, and a

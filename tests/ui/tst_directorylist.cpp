@@ -53,7 +53,7 @@ private slots:
     {
         Tree tree;
         DirectoryList list;
-        list.setPath(tree.root);
+        list.setPath(QFile::encodeName(tree.root));
 
         const QStringList ancestors = tree.root.split('/', Qt::SkipEmptyParts);
         const int opened = openedRow(tree.root);
@@ -117,7 +117,7 @@ private slots:
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(tree.root));
         DirectoryList list;
-        list.setPath(given.replace('@', tree.root));
+        list.setPath(QFile::encodeName(given.replace('@', tree.root)));
         QDir::setCurrent(previous);
         QCOMPARE(list.path(), opened.replace('@', tree.root));
     }
@@ -140,10 +140,10 @@ private slots:
         Tree tree;
         path.replace('@', tree.root);
         DirectoryList list;
-        list.setPath(tree.root);
+        list.setPath(QFile::encodeName(tree.root));
         const QStringList before = texts(list);
         try {
-            list.setPath(path);
+            list.setPath(QFile::encodeName(path));
             QFAIL("no failure");
         } catch (const Error& error) {
             QCOMPARE(error.code(), ErrorCode::DriveUnavailable);

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QMap>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -133,21 +134,60 @@ private slots:
         QCOMPARE(form->Text2->selectedText(), QString(selectsAll ? "123456" : "34"));
     }
 
-    void neitherEnterNorEscapePressesAButton()
+    // Each row names the control that has the focus, in the main window, the chooser or About.
+    void returnAndEnterPressOnlyTheFocusedButton_data()
     {
+        QTest::addColumn<bool>("pressed");
+        QTest::newRow("main: a field") << false;
+        QTest::newRow("main: convert") << true;
+        QTest::newRow("main: About") << true;
+        QTest::newRow("main: Exit") << true;
+        QTest::newRow("chooser: directories") << false;
+        QTest::newRow("chooser: drives") << false;
+        QTest::newRow("chooser: Select") << true;
+        QTest::newRow("chooser: Cancel") << true;
+        QTest::newRow("About: the link") << true;
+        QTest::newRow("About: OK") << true;
+    }
+
+    // No button is a default or cancel button: Return and Enter press a button only while it has
+    // the focus, and Escape none.
+    void returnAndEnterPressOnlyTheFocusedButton()
+    {
+        QFETCH(bool, pressed);
         FakeServices fakes;
         auto form = startedForm(fakes);
-        QSignalSpy convert(form->Command1, &QPushButton::clicked);
-        QSignalSpy about(form->Command3, &QPushButton::clicked);
-        QSignalSpy exit(form->Command2, &QPushButton::clicked);
-        for (QWidget* widget : QList<QWidget*>{form->Text1, form->Text4}) {
-            QTest::keyClick(widget, Qt::Key_Return);
-            QTest::keyClick(widget, Qt::Key_Enter);
-            QTest::keyClick(widget, Qt::Key_Escape);
-        }
-        QCOMPARE(convert.count() + about.count() + exit.count(), 0);
-        QVERIFY(fakes.programEnd.statuses.empty());
-        QVERIFY(form->isVisible());
+        // Convert then stops at its first check.
+        form->Text1->clear();
+        Form2 chooser(*form, fakes.services(), systemDrives);
+        HelpDialog about(fakes.services());
+        const QMap<QString, QWidget*> controls{
+            {"main: a field", form->Text4},         {"main: convert", form->Command1},
+            {"main: About", form->Command3},        {"main: Exit", form->Command2},
+            {"chooser: directories", chooser.Dir1}, {"chooser: drives", chooser.Drive1},
+            {"chooser: Select", chooser.Command1},  {"chooser: Cancel", chooser.Command2},
+            {"About: the link", about.Command1},    {"About: OK", about.OKButton}};
+        QWidget* focused = controls.value(QString::fromLatin1(QTest::currentDataTag()));
+        focused->window()->show();
+        focused->window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(focused->window()));
+        focused->setFocus();
+        QCOMPARE(QApplication::focusWidget(), focused);
+        QList<QObject*> clicked;
+        for (QWidget* window : QList<QWidget*>{form.get(), &chooser, &about})
+            for (QPushButton* button : window->findChildren<QPushButton*>())
+                connect(button, &QPushButton::clicked, this, [&clicked, button] { clicked << button; });
+
+        QTest::keyClick(focused, Qt::Key_Escape);
+        QVERIFY(focused->isVisible());
+        QTest::keyClick(focused, Qt::Key_Return);
+        QTest::keyClick(focused, Qt::Key_Enter);
+        const QList<QObject*> expected = pressed ? QList<QObject*>{focused, focused} : QList<QObject*>();
+        QCOMPARE(clicked, expected);
+        // The About dialog the main window opened.
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (auto* opened = qobject_cast<HelpDialog*>(window); opened && opened != &about)
+                opened->close();
     }
 
     void exitSavesEachValidPairAndEnds_data()

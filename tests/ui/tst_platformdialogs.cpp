@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -18,11 +19,11 @@ using namespace kestrane;
 namespace {
 
 // Runs `step` on the active modal window once one of the wanted kind shows; the step runs from
-// inside the modal loop that shows it.
+// inside the modal loop that shows it. A step still waiting goes with its owner.
 template <typename Window>
-void whenModal(std::function<void(Window*)> step)
+void whenModal(QObject& owner, std::function<void(Window*)> step)
 {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(&owner);
     QObject::connect(timer, &QTimer::timeout, [timer, step] {
         if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget())) {
             timer->stop();
@@ -46,7 +47,8 @@ private slots:
         QString text;
         QMessageBox::Icon icon = QMessageBox::Critical;
         QList<QAbstractButton*> buttons;
-        whenModal<QMessageBox>([&](QMessageBox* box) {
+        QObject steps;
+        whenModal<QMessageBox>(steps, [&](QMessageBox* box) {
             title = box->windowTitle();
             text = box->text();
             icon = box->icon();
@@ -60,39 +62,76 @@ private slots:
         QCOMPARE(buttons.size(), 1);
     }
 
-    void theSaveDialogAsksBeforeReplacingAFile()
+    void aBareNameGetsPptAndTheQuestionIsAboutTheFileWritten_data()
     {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("asked"); // "<file>: <answer>" when asked whether to replace a file
+        QTest::addColumn<QString>("saved"); // empty: nothing chosen
+
+        QTest::newRow("a bare name") << "deck2" << QStringList() << ""
+                                     << "deck2.ppt";
+        QTest::newRow("a bare name, its .ppt replaced")
+            << "deck2" << QStringList{"deck2.ppt"} << "deck2.ppt: Yes"
+            << "deck2.ppt";
+        QTest::newRow("a bare name, its .ppt kept") << "deck2" << QStringList{"deck2.ppt"} << "deck2.ppt: No"
+                                                    << "";
+        QTest::newRow("a bare name, a file of that name") << "deck2" << QStringList{"deck2"} << ""
+                                                          << "deck2.ppt";
+        QTest::newRow("a dot only in a folder") << "album.d/deck" << QStringList{"album.d/"} << ""
+                                                << "album.d/deck.ppt";
+        QTest::newRow("an extension kept") << "deck.v2" << QStringList() << ""
+                                           << "deck.v2";
+        QTest::newRow("an existing file kept") << "deck.pptx" << QStringList{"deck.pptx"} << "deck.pptx: No"
+                                               << "";
+    }
+
+    // Refusing to replace returns to the dialog, which the test then cancels.
+    void aBareNameGetsPptAndTheQuestionIsAboutTheFileWritten()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, existing);
+        QFETCH(QString, asked);
+        QFETCH(QString, saved);
         QTemporaryDir folder;
-        const QString existing = folder.filePath("deck.ppt");
-        QFile file(existing);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        for (const QString& name : existing) {
+            if (name.endsWith('/'))
+                QVERIFY(QDir(folder.path()).mkdir(name));
+            else
+                QVERIFY(QFile(folder.filePath(name)).open(QIODevice::WriteOnly));
+        }
 
         QtSaveFileDialog dialog;
         dialog.setFileName("");
         QString question;
-        whenModal<QFileDialog>([&](QFileDialog* fileDialog) {
+        QObject steps;
+        whenModal<QFileDialog>(steps, [&](QFileDialog* fileDialog) {
             auto* name = fileDialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
             QVERIFY(name);
-            name->setText(existing);
-            // Refusing to replace returns to the dialog; cancelling it then leaves the name as it was.
-            whenModal<QMessageBox>([&, fileDialog](QMessageBox* box) {
+            name->setText(folder.filePath(typed));
+            whenModal<QMessageBox>(steps, [&](QMessageBox* box) {
                 question = box->text();
-                QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
-                QTimer::singleShot(0, fileDialog, &QFileDialog::reject);
+                const bool replace = asked.endsWith(": Yes");
+                QTest::mouseClick(box->button(replace ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+                if (!replace)
+                    whenModal<QFileDialog>(steps, [](QFileDialog* again) { again->reject(); });
             });
             QTest::keyClick(name, Qt::Key_Return);
         });
         dialog.ShowSave();
-        QVERIFY2(question.contains("deck.ppt"), qPrintable(question));
-        QCOMPARE(dialog.fileName(), std::string());
+        QCOMPARE(question, asked.isEmpty()
+                               ? QString()
+                               : asked.section(':', 0, 0) + " already exists.\nDo you want to replace it?");
+        QCOMPARE(QString::fromStdString(dialog.fileName()),
+                 saved.isEmpty() ? QString() : folder.filePath(saved));
     }
 
     void aCancelledSaveDialogKeepsTheNameItStartedFrom()
     {
         QtSaveFileDialog dialog;
         dialog.setFileName("/tmp/earlier.ppt");
-        whenModal<QFileDialog>([](QFileDialog* fileDialog) { fileDialog->reject(); });
+        QObject steps;
+        whenModal<QFileDialog>(steps, [](QFileDialog* fileDialog) { fileDialog->reject(); });
         dialog.ShowSave();
         QCOMPARE(dialog.fileName(), std::string("/tmp/earlier.ppt"));
     }

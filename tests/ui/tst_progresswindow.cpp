@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <string>
@@ -36,6 +38,16 @@ public:
 
 private:
     ProgressWindow& m_window;
+};
+
+// A main window that counts how often it was painted.
+class PaintCounting : public QWidget
+{
+public:
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
 } // namespace
@@ -89,6 +101,34 @@ private slots:
         // The next step starts its own half second.
         window.report("Saving", 1, 200);
         QVERIFY(!window.isVisible());
+    }
+
+    // From a step's first report on the windows paint, and what is clicked or typed in them is
+    // dropped, during the step and after it; then they take input again.
+    void duringAStepTheWindowsPaintAndDropInput()
+    {
+        PaintCounting mainWindow;
+        auto* about = new QPushButton("About", &mainWindow);
+        mainWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&mainWindow));
+        QSignalSpy clicks(about, &QPushButton::clicked);
+        ProgressWindow window;
+        window.centreOver(&mainWindow);
+        const int paintsBefore = mainWindow.paints;
+        mainWindow.update();
+        window.report("Pictures added", 0, 0);
+        QVERIFY(mainWindow.paints > paintsBefore);
+
+        QTest::mouseClick(about, Qt::LeftButton);
+        about->setFocus();
+        QTest::keyClick(about, Qt::Key_Space);
+        window.report("Pictures added", 1, 0);
+        window.finish();
+        QCoreApplication::processEvents();
+        QCOMPARE(clicks.count(), 0);
+
+        QTest::mouseClick(about, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
     }
 
     // A small save reports no bytes on the way, only its start and its end; when it takes half a
