@@ -75,6 +75,24 @@ std::string threeTimes(const std::string& entry)
     return entry + entry + entry;
 }
 
+// The text defaults PowerPoint writes for a blank deck: 18 pt in the theme's body fonts and text
+// colour, each of the nine outline levels indented half an inch further than the one before.
+std::string defaultTextStyle()
+{
+    std::string xml = "<p:defaultTextStyle><a:defPPr><a:defRPr lang=\"en-US\"/></a:defPPr>";
+    for (int level = 1; level <= 9; ++level) {
+        const std::string element = "a:lvl" + std::to_string(level) + "pPr";
+        xml +=
+            "<" + element + " marL=\"" + std::to_string(457200 * (level - 1)) +
+            "\" algn=\"l\" defTabSz=\"914400\" rtl=\"0\" eaLnBrk=\"1\" latinLnBrk=\"0\" hangingPunct=\"1\">"
+            "<a:defRPr sz=\"1800\" kern=\"1200\"><a:solidFill><a:schemeClr val=\"tx1\"/></a:solidFill>"
+            "<a:latin typeface=\"+mn-lt\"/><a:ea typeface=\"+mn-ea\"/><a:cs "
+            "typeface=\"+mn-cs\"/></a:defRPr></" +
+            element + ">";
+    }
+    return xml + "</p:defaultTextStyle>";
+}
+
 } // namespace
 
 std::string mediaFileName(std::size_t pictureNumber, PictureFormat format)
@@ -157,7 +175,7 @@ std::string presentation(std::size_t slideCount)
     const std::string height = std::to_string(toEmu(slideHeightPoints));
     xml += "<p:sldSz cx=\"" + width + "\" cy=\"" + height + "\" type=\"screen4x3\"/>";
     xml += "<p:notesSz cx=\"" + height + "\" cy=\"" + width + "\"/>";
-    return xml + "</p:presentation>";
+    return xml + defaultTextStyle() + "</p:presentation>";
 }
 
 std::string presentationRelationships(std::size_t slideCount)

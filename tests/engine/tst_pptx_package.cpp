@@ -188,6 +188,9 @@ private slots:
         for (const QString& part : overrides)
             QVERIFY2(package.count(part.mid(1)), qPrintable(part));
         for (const auto& [part, member] : package) {
+            // Made on MS-DOS with no attributes, as office suites write: unzip then gives files the
+            // user's usual modes (libzip's default, Unix 0666, would make them world-writable).
+            QVERIFY2(member.madeOn == 0 && member.attributes == 0, qPrintable(part));
             if (part == QStringLiteral("[Content_Types].xml"))
                 continue;
             const QString extension = part.section(u'.', -1);
@@ -257,6 +260,13 @@ private slots:
         const auto package = testing::readZip(write(deckOf({})));
         const QByteArray presentation = package.at(QStringLiteral("ppt/presentation.xml")).data;
         QVERIFY(presentation.contains("<p:sldSz cx=\"9144000\" cy=\"6858000\" type=\"screen4x3\"/>"));
+        // the text defaults PowerPoint writes for a blank deck: nine levels half an inch apart
+        QStringList margins;
+        for (int level = 1; level <= 9; ++level)
+            margins +=
+                attributeValues(presentation, QStringLiteral("lvl%1pPr").arg(level), QStringLiteral("marL"));
+        QCOMPARE(margins, (QStringList{"0", "457200", "914400", "1371600", "1828800", "2286000", "2743200",
+                                       "3200400", "3657600"}));
     }
 
     // Small packages carry no Zip64 records; more than 65535 entries need them.
