@@ -116,7 +116,8 @@ private:
         QTest::newRow("no slides") << QList<QList<PictureFormat>>{};
         QTest::newRow("one picture") << QList<QList<PictureFormat>>{{PictureFormat::Jpeg}};
         QTest::newRow("every kind") << QList<QList<PictureFormat>>{
-            {PictureFormat::Jpeg}, {PictureFormat::CmykJpeg}, {PictureFormat::Png}};
+            {PictureFormat::Jpeg}, {PictureFormat::CmykJpeg}, {PictureFormat::Png},
+            {PictureFormat::Gif},  {PictureFormat::Bmp},      {PictureFormat::Tiff}};
         QTest::newRow("empty slide and several pictures") << QList<QList<PictureFormat>>{
             {}, {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Jpeg}, {PictureFormat::Jpeg}};
     }
@@ -241,14 +242,29 @@ private slots:
         }
 
         // the pictures, in order, with their bytes, names and EMU geometry
+        const std::map<PictureFormat, std::pair<QString, QString>> mediaTypes{
+            {PictureFormat::Jpeg, {"jpeg", "image/jpeg"}}, {PictureFormat::CmykJpeg, {"jpeg", "image/jpeg"}},
+            {PictureFormat::Png, {"png", "image/png"}},    {PictureFormat::Gif, {"gif", "image/gif"}},
+            {PictureFormat::Bmp, {"bmp", "image/bmp"}},    {PictureFormat::Tiff, {"tiff", "image/tiff"}}};
+        QMap<QString, QString> defaultTypes;
+        const QStringList defaultContentTypes =
+            attributeValues(types, QStringLiteral("Default"), QStringLiteral("ContentType"));
+        for (qsizetype i = 0; i < defaults.size(); ++i)
+            defaultTypes[defaults[i]] = defaultContentTypes[i];
+        QList<PictureFormat> formats;
+        for (const auto& slideFormats : slides)
+            formats += slideFormats;
         int variant = 0;
         for (qsizetype s = 0; s < slides.size(); ++s) {
             QCOMPARE(qsizetype(read[std::size_t(s)].pictures.size()), slides[s].size());
             for (const auto& shape : read[std::size_t(s)].pictures) {
-                ++variant;
-                QVERIFY2(shape.description.startsWith(QStringLiteral("image%1.").arg(variant)),
+                QVERIFY2(shape.description.startsWith(QStringLiteral("image%1.").arg(variant + 1)),
                          qPrintable(shape.description));
-                QCOMPARE(shape.image, pictureBytes(variant));
+                QCOMPARE(shape.image, pictureBytes(variant + 1));
+                // each kind under its own extension, with its own content type
+                const auto [extension, contentType] = mediaTypes.at(formats[variant++]);
+                QCOMPARE(shape.mediaPart.section(u'.', -1), extension);
+                QCOMPARE(defaultTypes.value(extension), contentType);
                 QCOMPARE((QList<qint64>{shape.x, shape.y, shape.width, shape.height}),
                          (QList<qint64>{698500, -762000, 7778750, 10058400}));
             }
