@@ -30,7 +30,7 @@ std::string_view errorText(ErrorCode code)
     case ErrorCode::PictureEmpty:
         return "The picture file is empty";
     case ErrorCode::PictureFormatUnknown:
-        return "The picture is neither a JPEG nor a PNG image";
+        return "The picture is not a JPEG, PNG, GIF, BMP or TIFF image";
     case ErrorCode::PictureCorrupt:
         return "The picture file is damaged";
     case ErrorCode::PictureChanged:

@@ -1,6 +1,7 @@
 #include "engine/FilePicture.h"
 
 #include "base/Error.h"
+#include "engine/GifToPng.h"
 #include "engine/ImageHeader.h"
 
 #include <cerrno>
@@ -36,10 +37,12 @@ public:
     FilePicture& operator=(const FilePicture&) = delete;
 
     void setFormat(PictureFormat format) { m_format = format; }
+    void setPngCopy(std::unique_ptr<Picture> copy) { m_pngCopy = std::move(copy); }
 
     const std::string& name() const override { return m_name; }
     PictureFormat format() const override { return m_format; }
     std::uint64_t size() const override { return std::uint64_t(m_status.st_size); }
+    const Picture* pngCopy() const override { return m_pngCopy.get(); }
 
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
@@ -82,6 +85,7 @@ private:
     int m_fd;
     struct stat m_status;
     PictureFormat m_format = PictureFormat::Jpeg;
+    std::unique_ptr<Picture> m_pngCopy;
 };
 
 // Opens without blocking and without side effects on anything but a regular file: the type is
@@ -117,6 +121,12 @@ PictureFormat formatOf(ImageKind kind, const std::string& path)
         return PictureFormat::CmykJpeg;
     case ImageKind::Png:
         return PictureFormat::Png;
+    case ImageKind::Gif:
+        return PictureFormat::Gif;
+    case ImageKind::Bmp:
+        return PictureFormat::Bmp;
+    case ImageKind::Tiff:
+        return PictureFormat::Tiff;
     case ImageKind::Empty:
         throw Error(ErrorCode::PictureEmpty, path);
     case ImageKind::NotAnImage:
@@ -138,6 +148,10 @@ std::shared_ptr<const Picture> openPictureFile(const std::string& path)
         return picture->readAt(offset, buffer, length);
     };
     picture->setFormat(formatOf(probeImage(read, picture->size()), path));
+    // Converted now, while the file is known to be as it was checked: what a .ppt stores of it is
+    // fixed from here on, and a GIF that cannot be decoded is refused before anything is saved.
+    if (picture->format() == PictureFormat::Gif)
+        picture->setPngCopy(convertGifToPng(*picture, path));
     return picture;
 }
 

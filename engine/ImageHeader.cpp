@@ -10,6 +10,11 @@ namespace {
 
 constexpr std::array<unsigned char, 2> jpegStart{0xFF, 0xD8};
 constexpr std::array<unsigned char, 8> pngSignature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr std::array<unsigned char, 6> gif87Signature{'G', 'I', 'F', '8', '7', 'a'};
+constexpr std::array<unsigned char, 6> gif89Signature{'G', 'I', 'F', '8', '9', 'a'};
+constexpr std::array<unsigned char, 2> bmpSignature{'B', 'M'};
+constexpr std::array<unsigned char, 4> tiffLittleEndian{'I', 'I', 42, 0};
+constexpr std::array<unsigned char, 4> tiffBigEndian{'M', 'M', 0, 42};
 
 // Real files carry a handful of segments before the frame header; this bounds hostile input.
 constexpr int maxJpegSegments = 4096;
@@ -22,6 +27,16 @@ unsigned bigEndian16(const unsigned char* p)
 std::uint32_t bigEndian32(const unsigned char* p)
 {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+unsigned littleEndian16(const unsigned char* p)
+{
+    return (unsigned(p[1]) << 8) | p[0];
+}
+
+std::uint32_t littleEndian32(const unsigned char* p)
+{
+    return (std::uint32_t(p[3]) << 24) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[1]) << 8) | p[0];
 }
 
 bool readExactly(const ReadAt& read, std::uint64_t offset, unsigned char* buffer, std::size_t length)
@@ -127,6 +142,74 @@ ImageKind probePng(const ReadAt& read)
     return ImageKind::Png;
 }
 
+ImageKind probeGif(const ReadAt& read)
+{
+    // Signature, then the logical screen: width, height, flags, background colour, aspect ratio.
+    unsigned char head[13];
+    if (!readExactly(read, 0, head, sizeof head))
+        return ImageKind::Damaged;
+    if (littleEndian16(head + 6) == 0 || littleEndian16(head + 8) == 0)
+        return ImageKind::Damaged;
+    return ImageKind::Gif;
+}
+
+// The bitmap header sizes in use: the old core header, the info header and its later extensions.
+bool knownBitmapHeader(std::uint32_t size)
+{
+    return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
+}
+
+bool validBitmapDepth(unsigned bits)
+{
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+ImageKind probeBmp(const ReadAt& read, std::uint64_t size)
+{
+    // The 14-byte file header, then the bitmap header, which starts with its own size; "BM" and a
+    // size that is none of the known ones is some other file.
+    unsigned char head[14 + 124];
+    if (!readExactly(read, 0, head, 18))
+        return ImageKind::Damaged;
+    const std::uint32_t headerSize = littleEndian32(head + 14);
+    if (!knownBitmapHeader(headerSize))
+        return ImageKind::NotAnImage;
+    if (!readExactly(read, 18, head + 18, headerSize - 4))
+        return ImageKind::Damaged;
+    const std::uint32_t pixelOffset = littleEndian32(head + 10);
+    const unsigned char* info = head + 18;
+    bool sane = false;
+    if (headerSize == 12) {
+        sane = littleEndian16(info) > 0 && littleEndian16(info + 2) > 0 && littleEndian16(info + 4) == 1 &&
+               validBitmapDepth(littleEndian16(info + 6));
+    } else {
+        // A negative height stores the rows top-down.
+        const auto width = std::int32_t(littleEndian32(info));
+        const auto height = std::int32_t(littleEndian32(info + 4));
+        sane = width > 0 && height != 0 && height != INT32_MIN && littleEndian16(info + 8) == 1 &&
+               validBitmapDepth(littleEndian16(info + 10));
+    }
+    if (!sane || pixelOffset < 14 + headerSize || pixelOffset > size)
+        return ImageKind::Damaged;
+    return ImageKind::Bmp;
+}
+
+ImageKind probeTiff(const ReadAt& read, std::uint64_t size, bool littleEndian)
+{
+    unsigned char head[8];
+    if (!readExactly(read, 0, head, sizeof head))
+        return ImageKind::Damaged;
+    // The first directory: an entry count, 12 bytes per entry, then the next directory's offset.
+    const std::uint32_t directory = littleEndian ? littleEndian32(head + 4) : bigEndian32(head + 4);
+    unsigned char count[2];
+    if (directory < sizeof head || !readExactly(read, directory, count, sizeof count))
+        return ImageKind::Damaged;
+    const unsigned entries = littleEndian ? littleEndian16(count) : bigEndian16(count);
+    if (entries == 0 || directory + 2 + 12 * std::uint64_t(entries) + 4 > size)
+        return ImageKind::Damaged;
+    return ImageKind::Tiff;
+}
+
 // True when the data starts with `magic`; a file shorter than `magic` that matches as far as it
 // goes counts as a damaged file of that kind rather than as some other kind.
 template <std::size_t N>
@@ -150,6 +233,13 @@ ImageKind probeImage(const ReadAt& read, std::uint64_t size)
         return got < jpegStart.size() ? ImageKind::Damaged : probeJpeg(read, size);
     if (startsWith(head, got, pngSignature))
         return got < pngSignature.size() ? ImageKind::Damaged : probePng(read);
+    if (startsWith(head, got, gif87Signature) || startsWith(head, got, gif89Signature))
+        return got < gif87Signature.size() ? ImageKind::Damaged : probeGif(read);
+    if (startsWith(head, got, bmpSignature))
+        return got < bmpSignature.size() ? ImageKind::Damaged : probeBmp(read, size);
+    const bool little = startsWith(head, got, tiffLittleEndian);
+    if (little || startsWith(head, got, tiffBigEndian))
+        return got < tiffLittleEndian.size() ? ImageKind::Damaged : probeTiff(read, size, little);
     return ImageKind::NotAnImage;
 }
 

@@ -13,6 +13,9 @@ enum class ImageKind
     Jpeg,
     CmykJpeg,
     Png,
+    Gif,
+    Bmp,
+    Tiff,
     Empty,
     NotAnImage,
     Damaged,
@@ -22,8 +25,9 @@ enum class ImageKind
 // the end of the data). May throw kestrane::Error.
 using ReadAt = std::function<std::size_t(std::uint64_t offset, unsigned char* buffer, std::size_t length)>;
 
-// Walks a JPEG's markers up to its frame header, or checks a PNG's signature and IHDR chunk.
-// Only the few bytes it needs are read, so a header behind large metadata segments costs little.
+// Walks a JPEG's markers up to its frame header, checks a PNG's signature and IHDR chunk, a GIF's
+// logical screen, a BMP's file and bitmap headers or a TIFF's first directory. Only the few bytes
+// it needs are read, so a header behind large metadata segments costs little.
 ImageKind probeImage(const ReadAt& read, std::uint64_t size);
 
 } // namespace kestrane::presentation

@@ -11,6 +11,9 @@ enum class PictureFormat
     Jpeg,
     CmykJpeg,
     Png,
+    Gif,
+    Bmp,
+    Tiff,
 };
 
 // An embedded picture as it was when it was added. Its bytes are the source file's bytes,
@@ -24,6 +27,9 @@ public:
     virtual PictureFormat format() const = 0;
     virtual std::uint64_t size() const = 0;
     virtual void read(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
+    // For a GIF, which a .ppt cannot hold: its first frame as a PNG, made when the GIF was added.
+    // Null for every other format.
+    virtual const Picture* pngCopy() const { return nullptr; }
 };
 
 } // namespace kestrane::presentation

@@ -1,5 +1,5 @@
-// The JPEG and PNG header reader fed arbitrary file contents: it must name a kind consistent with
-// the first bytes, read only through the callback, and stop after a bounded number of reads.
+// The picture header reader (JPEG, PNG, GIF, BMP, TIFF) fed arbitrary file contents: it must name a kind
+// consistent with the first bytes, read only through the callback, and stop after a bounded number of reads.
 
 #include "engine/ImageHeader.h"
 
@@ -48,6 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require((kind == ImageKind::Empty) == (size == 0));
     const bool jpeg = startsWith(data, size, "\xFF\xD8", 2);
     const bool png = startsWith(data, size, "\x89PNG\r\n\x1A\n", 8);
+    const bool gif = startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6);
+    const bool tiff = startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4);
     switch (kind) {
     case ImageKind::Jpeg:
     case ImageKind::CmykJpeg:
@@ -57,9 +59,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Signature, IHDR chunk and its CRC.
         require(png && size >= 33 && std::memcmp(data + 12, "IHDR", 4) == 0);
         break;
+    case ImageKind::Gif:
+        // Signature and a logical screen of some size.
+        require(gif && size >= 13 && (data[6] | data[7]) != 0 && (data[8] | data[9]) != 0);
+        break;
+    case ImageKind::Bmp:
+        // File header and the size of a bitmap header.
+        require(startsWith(data, size, "BM", 2) && size >= 26);
+        break;
+    case ImageKind::Tiff:
+        // Header and a directory of at least one entry.
+        require(tiff && size >= 26);
+        break;
     case ImageKind::NotAnImage:
+        // "BM" and a bitmap header of no known size is no bitmap.
         require(size > 0 && !beginsLike(data, size, "\xFF\xD8", 2) &&
-                !beginsLike(data, size, "\x89PNG\r\n\x1A\n", 8));
+                !beginsLike(data, size, "\x89PNG\r\n\x1A\n", 8) && !beginsLike(data, size, "GIF87a", 6) &&
+                !beginsLike(data, size, "GIF89a", 6) && !beginsLike(data, size, "II*\0", 4) &&
+                !beginsLike(data, size, "MM\0*", 4) && (!beginsLike(data, size, "BM", 2) || size >= 18));
         break;
     case ImageKind::Empty:
     case ImageKind::Damaged:

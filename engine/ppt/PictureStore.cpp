@@ -1,5 +1,6 @@
 #include "engine/ppt/PictureStore.h"
 
+#include "base/Error.h"
 #include "engine/Pipeline.h"
 #include "engine/ppt/CompoundFile.h"
 
@@ -19,7 +20,36 @@ constexpr std::size_t readAheadBuffers = 12;
 
 constexpr std::uint8_t blipTypeJpeg = 0x05;
 constexpr std::uint8_t blipTypePng = 0x06;
+constexpr std::uint8_t blipTypeDib = 0x07;
+constexpr std::uint8_t blipTypeTiff = 0x11;
 constexpr std::uint8_t blipTypeCmykJpeg = 0x12;
+
+constexpr std::uint64_t bitmapFileHeaderSize = 14;
+
+// A BMP's bytes after its file header.
+class BitmapWithoutFileHeader : public Picture
+{
+public:
+    explicit BitmapWithoutFileHeader(const Picture& bitmap) : m_bitmap(bitmap) {}
+
+    const std::string& name() const override { return m_bitmap.name(); }
+    PictureFormat format() const override { return PictureFormat::Bmp; }
+    std::uint64_t size() const override { return m_bitmap.size() - bitmapFileHeaderSize; }
+    void read(std::uint64_t offset, void* buffer, std::size_t length) const override
+    {
+        m_bitmap.read(offset + bitmapFileHeaderSize, buffer, length);
+    }
+
+private:
+    const Picture& m_bitmap;
+};
+
+const Picture& pngCopyOf(const Picture& gif)
+{
+    if (gif.pngCopy() == nullptr)
+        throw Error(ErrorCode::Unexpected, gif.name() + " has no PNG copy");
+    return *gif.pngCopy();
+}
 
 // Size, format and a checksum of the last bytes: pictures that differ in any of them differ.
 using Tail = std::tuple<std::uint64_t, PictureFormat, std::uint32_t>;
@@ -46,21 +76,45 @@ BlipKind blipKind(PictureFormat format)
     case PictureFormat::CmykJpeg:
         return {blipTypeCmykJpeg, BlipJpeg, 0x6E2};
     case PictureFormat::Png:
+    case PictureFormat::Gif: // stored as its PNG copy
         return {blipTypePng, BlipPng, 0x6E0};
+    case PictureFormat::Bmp:
+        return {blipTypeDib, BlipDib, 0x7A8};
+    case PictureFormat::Tiff:
+        return {blipTypeTiff, BlipTiff, 0x6E4};
     }
     return {blipTypeJpeg, BlipJpeg, 0x46A};
 }
 
+std::uint64_t blipDataSize(const Picture& picture)
+{
+    switch (picture.format()) {
+    case PictureFormat::Gif:
+        return pngCopyOf(picture).size();
+    case PictureFormat::Bmp:
+        return picture.size() - bitmapFileHeaderSize;
+    default:
+        return picture.size();
+    }
+}
+
 PictureStore::PictureStore(const Deck& deck)
 {
-    std::vector<const Picture*> distinct;
+    // Each distinct picture of the deck, and what is stored of it.
+    std::vector<std::pair<const Picture*, const Picture*>> distinct;
     std::map<std::pair<std::uint64_t, PictureFormat>, std::uint32_t> sameSize;
     for (const SlideContent& slide : deck.slides) {
         for (const PlacedPicture& placed : slide.pictures) {
-            if (m_index.emplace(placed.picture.get(), 0).second) {
-                distinct.push_back(placed.picture.get());
-                ++sameSize[{placed.picture->size(), placed.picture->format()}];
-            }
+            const Picture* shown = placed.picture.get();
+            if (!m_index.emplace(shown, 0).second)
+                continue;
+            const Picture* stored = shown;
+            if (shown->format() == PictureFormat::Gif)
+                stored = &pngCopyOf(*shown);
+            else if (shown->format() == PictureFormat::Bmp)
+                stored = m_bitmaps.emplace_back(std::make_unique<BitmapWithoutFileHeader>(*shown)).get();
+            distinct.emplace_back(shown, stored);
+            ++sameSize[{stored->size(), stored->format()}];
         }
     }
     // Of the pictures that share their size, those whose last bytes differ cannot be copies of one
@@ -68,14 +122,14 @@ PictureStore::PictureStore(const Deck& deck)
     std::vector<std::uint8_t> buffer(tailSize);
     std::map<const Picture*, Tail> tails;
     std::map<Tail, std::uint32_t> sameTail;
-    for (const Picture* picture : distinct) {
+    for (const auto& [shown, picture] : distinct) {
         if (sameSize[{picture->size(), picture->format()}] > 1)
             ++sameTail[tails[picture] = tailOf(*picture, buffer)];
     }
 
     std::map<std::tuple<Md4Digest, std::uint64_t, PictureFormat>, std::uint32_t> byContent;
     std::uint64_t offset = 0;
-    for (const Picture* picture : distinct) {
+    for (const auto& [shown, picture] : distinct) {
         const std::uint64_t size = picture->size();
         const auto tail = tails.find(picture);
         const bool mayHaveCopies = tail != tails.end() && sameTail[tail->second] > 1;
@@ -85,7 +139,7 @@ PictureStore::PictureStore(const Deck& deck)
             digest = md4(*picture, buffer);
             const auto known = byContent.find({digest, size, picture->format()});
             if (known != byContent.end()) {
-                m_index[picture] = known->second;
+                m_index[shown] = known->second;
                 continue;
             }
         }
@@ -94,7 +148,7 @@ PictureStore::PictureStore(const Deck& deck)
             byContent.emplace(std::tuple{digest, size, picture->format()}, number);
         m_entries.push_back({picture, size, digest, 0, static_cast<std::uint32_t>(offset)});
         m_digestPending.push_back(!mayHaveCopies);
-        m_index[picture] = number;
+        m_index[shown] = number;
         offset += size + blipOverhead;
     }
     for (const SlideContent& slide : deck.slides) {

@@ -5,6 +5,7 @@
 #include "engine/ppt/Records.h"
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -23,12 +24,16 @@ struct BlipKind
 
 BlipKind blipKind(PictureFormat format);
 
+// What a .ppt stores of a picture, of this size: a GIF's PNG copy; a BMP without its 14-byte file
+// header, as the DIB blip holds the bitmap from its own header on; every other picture as it is.
+std::uint64_t blipDataSize(const Picture& picture);
+
 // A BLIP record is its header, one identifier, a tag byte and the picture's bytes.
 inline constexpr std::uint64_t blipOverhead = recordHeaderSize + 16 + 1;
 
 struct StoredPicture
 {
-    const Picture* picture;
+    const Picture* picture; // what is stored of the deck's picture (blipDataSize)
     std::uint64_t size;
     Md4Digest digest;
     std::uint32_t uses;
@@ -61,6 +66,8 @@ private:
     // Whether an entry's digest is still to be taken while it is copied.
     std::vector<bool> m_digestPending;
     std::unordered_map<const Picture*, std::uint32_t> m_index;
+    // The BMPs as they are stored.
+    std::vector<std::unique_ptr<Picture>> m_bitmaps;
 };
 
 Bytes pictureEntry(const StoredPicture& picture);

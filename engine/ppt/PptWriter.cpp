@@ -64,7 +64,7 @@ std::uint64_t bytesOf(const std::vector<const Picture*>& pictures)
 {
     std::uint64_t total = 0;
     for (const Picture* picture : pictures)
-        total += picture->size();
+        total += blipDataSize(*picture);
     return total;
 }
 

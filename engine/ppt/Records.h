@@ -59,6 +59,8 @@ enum RecordType : std::uint16_t
     ClientData = 0xF011,
     BlipJpeg = 0xF01D,
     BlipPng = 0xF01E,
+    BlipDib = 0xF01F,
+    BlipTiff = 0xF029,
 };
 
 inline constexpr std::size_t recordHeaderSize = 8;

@@ -5,6 +5,7 @@
 #include "engine/pptx/XmlText.h"
 
 #include <cstdio>
+#include <map>
 
 namespace kestrane::presentation::pptx {
 
@@ -75,22 +76,74 @@ std::string threeTimes(const std::string& entry)
     return entry + entry + entry;
 }
 
+// Each picture is stored as it is, under the extension and content type of its own format.
+struct MediaType
+{
+    const char* extension;
+    const char* contentType;
+};
+
+MediaType mediaType(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Png:
+        return {"png", "image/png"};
+    case PictureFormat::Gif:
+        return {"gif", "image/gif"};
+    case PictureFormat::Bmp:
+        return {"bmp", "image/bmp"};
+    case PictureFormat::Tiff:
+        return {"tiff", "image/tiff"};
+    case PictureFormat::Jpeg:
+    case PictureFormat::CmykJpeg:
+        break;
+    }
+    return {"jpeg", "image/jpeg"};
+}
+
+// The text defaults PowerPoint writes for a blank deck: 18 pt in the theme's body fonts and text
+// colour, each of the nine outline levels indented half an inch further than the one before.
+std::string defaultTextStyle()
+{
+    std::string xml = "<p:defaultTextStyle><a:defPPr><a:defRPr lang=\"en-US\"/></a:defPPr>";
+    for (int level = 1; level <= 9; ++level) {
+        const std::string element = "a:lvl" + std::to_string(level) + "pPr";
+        xml +=
+            "<" + element + " marL=\"" + std::to_string(457200 * (level - 1)) +
+            "\" algn=\"l\" defTabSz=\"914400\" rtl=\"0\" eaLnBrk=\"1\" latinLnBrk=\"0\" hangingPunct=\"1\">"
+            "<a:defRPr sz=\"1800\" kern=\"1200\"><a:solidFill><a:schemeClr val=\"tx1\"/></a:solidFill>"
+            "<a:latin typeface=\"+mn-lt\"/><a:ea typeface=\"+mn-ea\"/><a:cs "
+            "typeface=\"+mn-cs\"/></a:defRPr></" +
+            element + ">";
+    }
+    return xml + "</p:defaultTextStyle>";
+}
+
 } // namespace
 
 std::string mediaFileName(std::size_t pictureNumber, PictureFormat format)
 {
-    return "image" + std::to_string(pictureNumber) + (format == PictureFormat::Png ? ".png" : ".jpeg");
+    return "image" + std::to_string(pictureNumber) + "." + mediaType(format).extension;
 }
 
-std::string contentTypes(std::size_t slideCount)
+std::string contentTypes(const Deck& deck)
 {
     std::string xml = declaration;
     xml += "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
            "<Default Extension=\"rels\" "
            "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-           "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-           "<Default Extension=\"jpeg\" ContentType=\"image/jpeg\"/>"
-           "<Default Extension=\"png\" ContentType=\"image/png\"/>";
+           "<Default Extension=\"xml\" ContentType=\"application/xml\"/>";
+    // One default per picture extension in use, in a fixed order.
+    std::map<std::string, const char*> media;
+    for (const SlideContent& slide : deck.slides) {
+        for (const PlacedPicture& placed : slide.pictures) {
+            const MediaType type = mediaType(placed.picture->format());
+            media.emplace(type.extension, type.contentType);
+        }
+    }
+    for (const auto& [extension, contentType] : media)
+        xml += "<Default Extension=\"" + extension + "\" ContentType=\"" + contentType + "\"/>";
+    const std::size_t slideCount = deck.slides.size();
     const std::string pml = pmlType;
     xml += override("/ppt/presentation.xml", pml + "presentation.main+xml");
     xml += override("/ppt/slideMasters/slideMaster1.xml", pml + "slideMaster+xml");
@@ -157,7 +210,7 @@ std::string presentation(std::size_t slideCount)
     const std::string height = std::to_string(toEmu(slideHeightPoints));
     xml += "<p:sldSz cx=\"" + width + "\" cy=\"" + height + "\" type=\"screen4x3\"/>";
     xml += "<p:notesSz cx=\"" + height + "\" cy=\"" + width + "\"/>";
-    return xml + "</p:presentation>";
+    return xml + defaultTextStyle() + "</p:presentation>";
 }
 
 std::string presentationRelationships(std::size_t slideCount)

@@ -15,7 +15,8 @@ namespace kestrane::presentation::pptx {
 // Pictures are numbered through the whole deck from 1; picture n is ppt/media/image<n>.<ext>.
 std::string mediaFileName(std::size_t pictureNumber, PictureFormat format);
 
-std::string contentTypes(std::size_t slideCount);
+// A default content type for each picture extension the deck uses.
+std::string contentTypes(const Deck& deck);
 std::string packageRelationships();
 // The save time as the document's creation and modification time; no author.
 std::string coreProperties(std::chrono::sys_seconds savedAt);

@@ -5,22 +5,44 @@
 #include "engine/pptx/PptxUnits.h"
 #include "engine/pptx/ZipPackage.h"
 
+#include <cstdio>
+
 namespace kestrane::presentation {
 
-void checkPptxLimits(const Deck& deck)
+namespace {
+
+// A limit in points, as the refusal states it.
+std::string pointsText(std::int64_t emu)
 {
-    for (std::size_t s = 0; s < deck.slides.size(); ++s) {
-        for (const PlacedPicture& placed : deck.slides[s].pictures) {
-            const PictureBox& box = placed.box;
-            if (!fitsEmuOffset(box.left) || !fitsEmuOffset(box.top) || !fitsEmuExtent(box.width) ||
-                !fitsEmuExtent(box.height))
-                throw Error(ErrorCode::FormatLimitExceeded,
-                            "picture " + placed.picture->name() + " on slide " + std::to_string(s + 1));
-        }
-    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", double(emu) / double(emuPerPoint));
+    return text;
 }
 
-namespace {
+[[noreturn]] void limitExceeded(const std::string& limit)
+{
+    throw Error(ErrorCode::FormatLimitExceeded, "PowerPoint (.pptx) allows " + limit);
+}
+
+void checkOffset(const char* edge, double points, const std::string& label)
+{
+    if (!fitsEmuOffset(points))
+        limitExceeded("picture positions only from " + pointsText(minEmuCoordinate) + " to " +
+                      pointsText(maxEmuCoordinate) + " points, " + label + " has a " + edge + " of " +
+                      std::to_string(points) + " points");
+}
+
+void checkExtent(const char* side, double points, const std::string& label)
+{
+    if (fitsEmuExtent(points))
+        return;
+    // A size typed above zero must not vanish when it is rounded.
+    if (points > 0 && points < 1 && toEmu(points) == 0)
+        limitExceeded("picture sizes only in steps of 1/" + std::to_string(emuPerPoint) + " point, " + label +
+                      " is too small to show");
+    limitExceeded("picture sizes only from 0 to " + pointsText(maxEmuCoordinate) + " points, " + label +
+                  " has a " + side + " of " + std::to_string(points) + " points");
+}
 
 // A .pptx stores each picture once per frame showing it.
 std::uint64_t framedPictureBytes(const Deck& deck)
@@ -35,6 +57,21 @@ std::uint64_t framedPictureBytes(const Deck& deck)
 
 } // namespace
 
+void checkPptxLimits(const Deck& deck)
+{
+    for (std::size_t s = 0; s < deck.slides.size(); ++s) {
+        for (const PlacedPicture& placed : deck.slides[s].pictures) {
+            const PictureBox& box = placed.box;
+            const std::string label =
+                "picture " + placed.picture->name() + " on slide " + std::to_string(s + 1);
+            checkOffset("left", box.left, label);
+            checkOffset("top", box.top, label);
+            checkExtent("width", box.width, label);
+            checkExtent("height", box.height, label);
+        }
+    }
+}
+
 const Format pptxFormat{checkPptxLimits, framedPictureBytes, writePptx};
 
 void writePptx(const Deck& deck, ByteSink& sink)
@@ -42,7 +79,7 @@ void writePptx(const Deck& deck, ByteSink& sink)
     const std::size_t slideCount = deck.slides.size();
     ZipPackage zip(sink);
     // [Content_Types].xml first, as readers that stream the package expect; pictures last.
-    zip.addText("[Content_Types].xml", [slideCount] { return pptx::contentTypes(slideCount); });
+    zip.addText("[Content_Types].xml", [&deck] { return pptx::contentTypes(deck); });
     zip.addText("_rels/.rels", pptx::packageRelationships);
     zip.addText("docProps/core.xml", [&deck] { return pptx::coreProperties(deck.savedAt); });
     zip.addText("docProps/app.xml", [slideCount] { return pptx::appProperties(slideCount); });

@@ -385,8 +385,12 @@ void ZipPackage::add(const std::string& name, zip_source_t* source, int method)
         fail(name);
     }
     const auto entry = zip_uint64_t(index);
+    // Marked as made on MS-DOS with no attributes, as office suites write their packages: a
+    // document carries no file modes of its own (libzip's default is Unix mode 0666, which unzip
+    // would restore as world-writable files), so unzip gives the user's usual ones.
     if (zip_set_file_compression(m_archive, entry, method, 0) != 0 ||
-        zip_file_set_mtime(m_archive, entry, timestamp, 0) != 0)
+        zip_file_set_mtime(m_archive, entry, timestamp, 0) != 0 ||
+        zip_file_set_external_attributes(m_archive, entry, 0, ZIP_OPSYS_DOS, 0) != 0)
         fail(name);
 }
 

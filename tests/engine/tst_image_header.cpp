@@ -57,6 +57,44 @@ QByteArray png(quint32 width, int depth, int colourType, bool goodCrc = true)
     return QByteArray("\x89PNG\r\n\x1A\n", 8) + be32(13) + chunk + be32(crc) + QByteArray(40, '\x11');
 }
 
+QByteArray le16(int v)
+{
+    return QByteArray(1, char(v & 0xFF)) + char((v >> 8) & 0xFF);
+}
+
+QByteArray le32(qint64 v)
+{
+    return le16(int(v & 0xFFFF)) + le16(int((v >> 16) & 0xFFFF));
+}
+
+// Signature and logical screen of `width` x 30, then an image's worth of bytes.
+QByteArray gif(const char* version, int width)
+{
+    return QByteArray(version) + le16(width) + le16(30) + QByteArray("\xF7\0\0", 3) + QByteArray(40, '\x22');
+}
+
+// File header, then a bitmap header of `headerSize` bytes (12: the old core header) for 40 x
+// `height` pixels, then the pixels.
+QByteArray bmp(int headerSize, int bits, qint64 height = 30, int pixelOffset = -1)
+{
+    QByteArray header = le32(headerSize);
+    if (headerSize == 12)
+        header += le16(40) + le16(int(height)) + le16(1) + le16(bits);
+    else
+        header += le32(40) + le32(height) + le16(1) + le16(bits) + QByteArray(headerSize - 16, '\0');
+    const int offset = pixelOffset >= 0 ? pixelOffset : 14 + headerSize;
+    const QByteArray pixels(200, '3');
+    return "BM" + le32(14 + header.size() + pixels.size()) + le32(0) + le32(offset) + header + pixels;
+}
+
+// Header, then the first directory at `directory` with `entries` entries, little-endian.
+QByteArray tiff(quint32 directory, int entries)
+{
+    QByteArray bytes = QByteArray("II*\0", 4) + le32(directory);
+    bytes += QByteArray(int(directory) > bytes.size() ? int(directory) - bytes.size() : 0, '\0');
+    return bytes + le16(entries) + QByteArray(12 * entries, '\1') + le32(0);
+}
+
 ImageKind probe(const QByteArray& bytes)
 {
     const auto read = [&bytes](std::uint64_t offset, unsigned char* buffer,
@@ -102,13 +140,34 @@ private slots:
         QTest::newRow("png palette") << png(40, 4, 3) << ImageKind::Png;
         QTest::newRow("png grey 16") << png(40, 16, 0) << ImageKind::Png;
 
+        // GIF, BMP and TIFF
+        QTest::newRow("gif 89a") << gif("GIF89a", 40) << ImageKind::Gif;
+        QTest::newRow("gif 87a") << gif("GIF87a", 40) << ImageKind::Gif;
+        QTest::newRow("bmp info header") << bmp(40, 24) << ImageKind::Bmp;
+        QTest::newRow("bmp core header") << bmp(12, 8) << ImageKind::Bmp;
+        QTest::newRow("bmp v5 header, top-down") << bmp(124, 32, -30) << ImageKind::Bmp;
+        QTest::newRow("tiff little-endian") << tiff(8, 3) << ImageKind::Tiff;
+        QTest::newRow("tiff big-endian")
+            << QByteArray("MM\0*\0\0\0\x08\0\1", 10) + QByteArray(16, '\1') << ImageKind::Tiff;
+        QTest::newRow("tiff directory after the image") << tiff(500, 1) << ImageKind::Tiff;
+
         // nothing at all
         QTest::newRow("empty") << QByteArray() << ImageKind::Empty;
 
         // other formats and text
-        QTest::newRow("gif") << QByteArray("GIF89a\x28\0\x1e\0\0\0\0", 13) << ImageKind::NotAnImage;
+        QTest::newRow("webp") << QByteArray("RIFF\x24\0\0\0WEBPVP8 \x18\0\0\0", 20) + QByteArray(24, 'w')
+                              << ImageKind::NotAnImage;
+        QTest::newRow("heic") << QByteArray("\0\0\0\x18"
+                                            "ftypheic\0\0\0\0mif1heic",
+                                            24) +
+                                     QByteArray(40, 'h')
+                              << ImageKind::NotAnImage;
         QTest::newRow("text") << QByteArray("this is not a picture\n") << ImageKind::NotAnImage;
-        QTest::newRow("bmp") << QByteArray("BM\x36\0\0\0\0\0", 8) << ImageKind::NotAnImage;
+        QTest::newRow("gif of another version") << gif("GIF88a", 40) << ImageKind::NotAnImage;
+        QTest::newRow("text starting BM")
+            << QByteArray("BMW owners' club, minutes of the meeting\n") << ImageKind::NotAnImage;
+        QTest::newRow("big tiff") << QByteArray("II+\0\x08\0\0\0", 8) + QByteArray(40, '\0')
+                                  << ImageKind::NotAnImage;
         QTest::newRow("jpeg marker not at start") << QByteArray(" \xFF\xD8\xFF", 4) << ImageKind::NotAnImage;
         QTest::newRow("png signature broken late")
             << QByteArray("\x89PNG\r\n\x1A\x0B", 8) + QByteArray(30, 'a') << ImageKind::NotAnImage;
@@ -144,6 +203,18 @@ private slots:
         QTest::newRow("png bad colour type") << png(40, 8, 5) << ImageKind::Damaged;
         QTest::newRow("png first chunk not IHDR")
             << png(40, 8, 2).replace("IHDR", "IDAT") << ImageKind::Damaged;
+
+        // damaged GIF, BMP and TIFF
+        QTest::newRow("gif prefix") << QByteArray("GIF8") << ImageKind::Damaged;
+        QTest::newRow("gif zero width") << gif("GIF89a", 0) << ImageKind::Damaged;
+        QTest::newRow("bmp file header only") << bmp(40, 24).left(14) << ImageKind::Damaged;
+        QTest::newRow("bmp zero height") << bmp(40, 24, 0) << ImageKind::Damaged;
+        QTest::newRow("bmp bad depth") << bmp(40, 7) << ImageKind::Damaged;
+        QTest::newRow("bmp pixels inside the header") << bmp(40, 24, 30, 20) << ImageKind::Damaged;
+        QTest::newRow("bmp pixels past the end") << bmp(40, 24, 30, 5000) << ImageKind::Damaged;
+        QTest::newRow("tiff directory inside the header") << tiff(4, 1) << ImageKind::Damaged;
+        QTest::newRow("tiff directory past the end") << tiff(8, 3).left(30) << ImageKind::Damaged;
+        QTest::newRow("tiff empty directory") << tiff(8, 0) << ImageKind::Damaged;
     }
 
     void kinds()
@@ -159,6 +230,9 @@ private slots:
         QTest::addColumn<QByteArray>("header");
         QTest::newRow("jpeg") << soi + app0 + frame(0xC0, 3);
         QTest::newRow("png") << png(40, 8, 2).left(33);
+        QTest::newRow("gif") << gif("GIF89a", 40).left(13);
+        QTest::newRow("bmp") << bmp(40, 24).left(54);
+        QTest::newRow("tiff") << tiff(8, 1);
     }
 
     void truncatedHeaders()

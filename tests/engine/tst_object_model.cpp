@@ -236,7 +236,9 @@ private slots:
         QTest::newRow("empty") << "empty" << 303;
         QTest::newRow("truncated header") << "truncated" << 305;
         QTest::newRow("scan before frame") << "corrupt" << 305;
-        QTest::newRow("gif named jpg") << "gif" << 304;
+        // a GIF is converted for the .ppt when it is added, so damage past its header shows then
+        QTest::newRow("gif without an image") << "gif" << 305;
+        QTest::newRow("webp named jpg") << "webp" << 304;
         QTest::newRow("text named jpg") << "text" << 304;
         QTest::newRow("directory") << "directory" << 302;
         QTest::newRow("fifo") << "fifo" << 302;
@@ -258,6 +260,9 @@ private slots:
             testing::writeFileBytes(bad, QByteArray("\xFF\xD8\xFF\xDA\0\x08\1\1\0\0\x3f\0", 12));
         else if (setup == "gif")
             testing::writeFileBytes(bad, QByteArray("GIF89a\x28\0\x1e\0\0\0\0;", 14));
+        else if (setup == "webp")
+            testing::writeFileBytes(bad,
+                                    QByteArray("RIFF\x24\0\0\0WEBPVP8 \x18\0\0\0", 20) + QByteArray(24, 'w'));
         else if (setup == "text")
             testing::writeFileBytes(bad, "not a picture\n");
         else if (setup == "directory")

@@ -261,6 +261,11 @@ void TestPptRecords::blipHeaderAndEntry_data()
                                << QByteArray("22 01 07 f0 24 00 00 00 12 12");
     QTest::newRow("png") << int(PictureFormat::Png) << QByteArray("00 6e 1e f0 75 00 00 00")
                          << QByteArray("62 00 07 f0 24 00 00 00 06 06");
+    // A BMP is stored without its file header, as a DIB
+    QTest::newRow("bmp") << int(PictureFormat::Bmp) << QByteArray("80 7a 1f f0 75 00 00 00")
+                         << QByteArray("72 00 07 f0 24 00 00 00 07 07");
+    QTest::newRow("tiff") << int(PictureFormat::Tiff) << QByteArray("40 6e 29 f0 75 00 00 00")
+                          << QByteArray("12 01 07 f0 24 00 00 00 11 11");
 }
 
 void TestPptRecords::blipHeaderAndEntry()

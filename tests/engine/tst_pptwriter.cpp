@@ -87,8 +87,9 @@ std::vector<std::vector<ExpectedPicture>> expectedPictures(const Deck& deck)
     for (const SlideContent& slide : deck.slides) {
         auto& pictures = slides.emplace_back();
         for (const PlacedPicture& placed : slide.pictures)
-            pictures.push_back({placed.box.left, placed.box.top, placed.box.width, placed.box.height,
-                                pictureBytes(*placed.picture)});
+            pictures.push_back(
+                {placed.box.left, placed.box.top, placed.box.width, placed.box.height,
+                 placed.picture->format() == PictureFormat::Bmp ? QByteArray() : pptBytes(*placed.picture)});
     }
     return slides;
 }
@@ -113,6 +114,8 @@ private slots:
     void decks_data();
     void decks();
     void largestDeck();
+    void gifKeepsItsPixels_data();
+    void gifKeepsItsPixels();
     void readerCatchesDamage_data();
     void readerCatchesDamage();
 
@@ -128,12 +131,15 @@ private:
 void TestPptWriter::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    std::shared_ptr<MemoryPicture> jpeg2, cmykJpeg;
+    std::shared_ptr<MemoryPicture> jpeg2, cmykJpeg, gif, bmp, tiff;
     try {
         m_jpeg = testPicture(TestImage::Baseline, 1);
         jpeg2 = testPicture(TestImage::Progressive, 2);
         cmykJpeg = testPicture(TestImage::Cmyk, 3);
         m_png = testPicture(TestImage::Png, 4);
+        gif = testPicture(TestImage::Gif, 5);
+        bmp = testPicture(TestImage::Bmp, 6);
+        tiff = testPicture(TestImage::Tiff, 7);
     } catch (const std::exception& error) {
         QFAIL(error.what());
     }
@@ -162,10 +168,14 @@ void TestPptWriter::initTestCase()
     add("every format", deckOf({{{jpeg, {55, -60, 612, 792}}},
                                 {{cmykJpeg, {72.5, 10.125, 300.25, 200}}},
                                 {{png, {-100, -4096, 4000, 8191.875}}},
-                                {{jpeg2, {0, 0, 720, 540}}}}));
+                                {{jpeg2, {0, 0, 720, 540}}},
+                                {{gif, {10, 20, 30, 40}}},
+                                {{bmp, {-10, -20, 300, 400}}},
+                                {{tiff, {0.125, 0.25, 100, 50}}}}));
     add("several pictures on a slide",
         deckOf({{{jpeg, {0, 0, 100, 100}}, {png, {100, 0, 100, 100}}, {cmykJpeg, {200, 10, 50, 40}}},
-                {{jpeg2, {10, 10, 10, 10}}}}),
+                {{jpeg2, {10, 10, 10, 10}}, {gif, {20, 30, 40, 50}}, {bmp, {300, 20, 100, 80}}},
+                {{tiff, {50, 60, 70, 80}}}}),
         true);
     // Shared pictures: one entry, counted per frame; a copy of the bytes is the same entry too
     const auto copy = std::make_shared<MemoryPicture>("Kopie \xC3\xA4 \xF0\x9F\x93\xB7.jpg",
@@ -246,6 +256,32 @@ void TestPptWriter::largestDeck()
     for (int i = 0; i < 4093; ++i)
         deck.slides.push_back({{{m_png, {i % 700 * 1.0, 0, 20, 20}}}});
     verifyDeck(deck, writeToMemory(deck));
+}
+
+void TestPptWriter::gifKeepsItsPixels_data()
+{
+    QTest::addColumn<int>("variant");
+    QTest::newRow("interlaced") << 5;
+    QTest::newRow("rows in order") << 6;
+}
+
+// The PNG a .ppt holds for a GIF shows the GIF's first frame, transparent corner included.
+void TestPptWriter::gifKeepsItsPixels()
+{
+    QFETCH(int, variant);
+    try {
+        const auto gif = testPicture(TestImage::Gif, variant);
+        const QByteArray png = pptBytes(*gif);
+        QVERIFY(png.startsWith("\x89PNG") && png.contains("tRNS"));
+        writeFileBytes(m_dir.filePath("converted.gif"), QByteArray::fromStdString(gif->bytes()));
+        writeFileBytes(m_dir.filePath("converted.png"), png);
+        const QByteArray pixels = rgbaPixels(m_dir.filePath("converted.gif[0]"));
+        QCOMPARE(pixels.size(), qsizetype(4 * (40 + variant) * (30 + variant % 7)));
+        QCOMPARE(pixels[3], '\0');
+        QVERIFY(rgbaPixels(m_dir.filePath("converted.png")) == pixels);
+    } catch (const std::exception& error) {
+        QFAIL(error.what());
+    }
 }
 
 using Damage = std::function<void(std::map<std::string, ByteVector>&, const PptFile&)>;

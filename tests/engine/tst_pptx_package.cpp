@@ -116,7 +116,8 @@ private:
         QTest::newRow("no slides") << QList<QList<PictureFormat>>{};
         QTest::newRow("one picture") << QList<QList<PictureFormat>>{{PictureFormat::Jpeg}};
         QTest::newRow("every kind") << QList<QList<PictureFormat>>{
-            {PictureFormat::Jpeg}, {PictureFormat::CmykJpeg}, {PictureFormat::Png}};
+            {PictureFormat::Jpeg}, {PictureFormat::CmykJpeg}, {PictureFormat::Png},
+            {PictureFormat::Gif},  {PictureFormat::Bmp},      {PictureFormat::Tiff}};
         QTest::newRow("empty slide and several pictures") << QList<QList<PictureFormat>>{
             {}, {PictureFormat::Jpeg, PictureFormat::Png, PictureFormat::Jpeg}, {PictureFormat::Jpeg}};
     }
@@ -188,6 +189,9 @@ private slots:
         for (const QString& part : overrides)
             QVERIFY2(package.count(part.mid(1)), qPrintable(part));
         for (const auto& [part, member] : package) {
+            // Made on MS-DOS with no attributes, as office suites write: unzip then gives files the
+            // user's usual modes (libzip's default, Unix 0666, would make them world-writable).
+            QVERIFY2(member.madeOn == 0 && member.attributes == 0, qPrintable(part));
             if (part == QStringLiteral("[Content_Types].xml"))
                 continue;
             const QString extension = part.section(u'.', -1);
@@ -238,14 +242,29 @@ private slots:
         }
 
         // the pictures, in order, with their bytes, names and EMU geometry
+        const std::map<PictureFormat, std::pair<QString, QString>> mediaTypes{
+            {PictureFormat::Jpeg, {"jpeg", "image/jpeg"}}, {PictureFormat::CmykJpeg, {"jpeg", "image/jpeg"}},
+            {PictureFormat::Png, {"png", "image/png"}},    {PictureFormat::Gif, {"gif", "image/gif"}},
+            {PictureFormat::Bmp, {"bmp", "image/bmp"}},    {PictureFormat::Tiff, {"tiff", "image/tiff"}}};
+        QMap<QString, QString> defaultTypes;
+        const QStringList defaultContentTypes =
+            attributeValues(types, QStringLiteral("Default"), QStringLiteral("ContentType"));
+        for (qsizetype i = 0; i < defaults.size(); ++i)
+            defaultTypes[defaults[i]] = defaultContentTypes[i];
+        QList<PictureFormat> formats;
+        for (const auto& slideFormats : slides)
+            formats += slideFormats;
         int variant = 0;
         for (qsizetype s = 0; s < slides.size(); ++s) {
             QCOMPARE(qsizetype(read[std::size_t(s)].pictures.size()), slides[s].size());
             for (const auto& shape : read[std::size_t(s)].pictures) {
-                ++variant;
-                QVERIFY2(shape.description.startsWith(QStringLiteral("image%1.").arg(variant)),
+                QVERIFY2(shape.description.startsWith(QStringLiteral("image%1.").arg(variant + 1)),
                          qPrintable(shape.description));
-                QCOMPARE(shape.image, pictureBytes(variant));
+                QCOMPARE(shape.image, pictureBytes(variant + 1));
+                // each kind under its own extension, with its own content type
+                const auto [extension, contentType] = mediaTypes.at(formats[variant++]);
+                QCOMPARE(shape.mediaPart.section(u'.', -1), extension);
+                QCOMPARE(defaultTypes.value(extension), contentType);
                 QCOMPARE((QList<qint64>{shape.x, shape.y, shape.width, shape.height}),
                          (QList<qint64>{698500, -762000, 7778750, 10058400}));
             }
@@ -257,6 +276,13 @@ private slots:
         const auto package = testing::readZip(write(deckOf({})));
         const QByteArray presentation = package.at(QStringLiteral("ppt/presentation.xml")).data;
         QVERIFY(presentation.contains("<p:sldSz cx=\"9144000\" cy=\"6858000\" type=\"screen4x3\"/>"));
+        // the text defaults PowerPoint writes for a blank deck: nine levels half an inch apart
+        QStringList margins;
+        for (int level = 1; level <= 9; ++level)
+            margins +=
+                attributeValues(presentation, QStringLiteral("lvl%1pPr").arg(level), QStringLiteral("marL"));
+        QCOMPARE(margins, (QStringList{"0", "457200", "914400", "1371600", "1828800", "2286000", "2743200",
+                                       "3200400", "3657600"}));
     }
 
     // Small packages carry no Zip64 records; more than 65535 entries need them.

@@ -124,9 +124,11 @@ private slots:
         QTest::addColumn<QStringList>("message"); // what the refusal says; empty: the deck fits
         const PicturePtr small = noisePicture(100, 1);
         auto box = [small](PictureBox b) { return MakeDeck([=] { return sameBoxDeck({small}, b); }); };
-        auto pptx = [](const char* name, const MakeDeck& make, const QString& limit = {}) {
+        // Every refusal of a .pptx says which limit, in points.
+        auto pptx = [](const char* name, const MakeDeck& make, const QStringList& says = {}) {
             QTest::addRow("pptx: %s", name)
-                << QStringLiteral("pptx") << make << (limit.isEmpty() ? QStringList() : QStringList{limit});
+                << QStringLiteral("pptx") << make
+                << (says.isEmpty() ? QStringList() : QStringList{"PowerPoint (.pptx) allows"} + says);
         };
         // Every refusal of a .ppt points to what the user can do: the format without these limits.
         auto ppt = [](const char* name, const MakeDeck& make, const QString& limit = {}) {
@@ -140,16 +142,23 @@ private slots:
         // .pptx: offsets and extents in EMU (12700 per point) must fit readers' 32-bit integers, and a
         // size above zero must stay above zero.
         const QString placement = "picture noise1.jpg on slide 1";
+        const QString positions = "picture positions only from -169093.2 to 169093.2 points";
+        const QString extents = "picture sizes only from 0 to 169093.2 points";
+        const QStringList tooSmall{"picture sizes only in steps of 1/12700 point",
+                                   placement + " is too small to show"};
         const double emu = 1.0 / 12700;
         pptx("widest", box({-2147483648.0 * emu, 0, 2147483647.0 * emu, 1}));
-        pptx("left beyond", box({2147483648.0 * emu, 0, 1, 1}), placement);
-        pptx("top beyond", box({0, -2147483649.0 * emu, 1, 1}), placement);
-        pptx("width beyond", box({0, 0, 2147483648.0 * emu, 1}), placement);
-        pptx("negative width", box({0, 0, -0.1, 1}), placement);
-        pptx("infinite width", box({0, 0, qInf(), 1}), placement);
+        pptx("left beyond", box({2147483648.0 * emu, 0, 1, 1}),
+             {positions, placement + " has a left of 169093.2"});
+        pptx("top beyond", box({0, -2147483649.0 * emu, 1, 1}),
+             {positions, placement + " has a top of -169093.2"});
+        pptx("width beyond", box({0, 0, 2147483648.0 * emu, 1}),
+             {extents, placement + " has a width of 169093.2"});
+        pptx("negative width", box({0, 0, -0.1, 1}), {extents, placement + " has a width of -0.1"});
+        pptx("infinite width", box({0, 0, qInf(), 1}), {extents, placement + " has a width of inf"});
         pptx("half an EMU wide", box({0, 0, 0.5 * emu, 1}));
-        pptx("width rounds to nothing", box({0, 0, 5e-324, 1}), placement);
-        pptx("height rounds to nothing", box({0, 0, 1, 0.49 * emu}), placement);
+        pptx("width rounds to nothing", box({0, 0, 5e-324, 1}), tooSmall);
+        pptx("height rounds to nothing", box({0, 0, 1, 0.49 * emu}), tooSmall);
 
         // .ppt edges: left, top, right = left + width, bottom = top + height, in 1/8 point.
         const QString edges = "picture edges only from -4096 to 4095.875 points";

@@ -6,6 +6,7 @@ import java.awt.Dimension;
 import java.awt.geom.Rectangle2D;
 import java.io.FileInputStream;
 import java.security.MessageDigest;
+import java.util.Arrays;
 import org.apache.poi.hpsf.DocumentSummaryInformation;
 import org.apache.poi.hpsf.SummaryInformation;
 import org.apache.poi.hslf.usermodel.HSLFPictureData;
@@ -13,6 +14,7 @@ import org.apache.poi.hslf.usermodel.HSLFPictureShape;
 import org.apache.poi.hslf.usermodel.HSLFShape;
 import org.apache.poi.hslf.usermodel.HSLFSlide;
 import org.apache.poi.hslf.usermodel.HSLFSlideShow;
+import org.apache.poi.sl.usermodel.PictureData;
 
 public class CheckPpt {
     public static void main(String[] args) throws Exception {
@@ -36,13 +38,17 @@ public class CheckPpt {
                             continue;
                         Rectangle2D anchor = shape.getAnchor();
                         HSLFPictureData data = ((HSLFPictureShape) shape).getPictureData();
-                        byte[] bytes = data.getData();
+                        // POI has no reader for some blip types (TIFF): the frame, but no picture.
+                        byte[] bytes = data == null ? new byte[0] : data.getData();
+                        // A DIB comes back behind a file header of POI's own making; what is stored follows it.
+                        if (data != null && data.getType() == PictureData.PictureType.DIB)
+                            bytes = Arrays.copyOfRange(bytes, 14, bytes.length);
                         StringBuilder digest = new StringBuilder();
                         for (byte b : MessageDigest.getInstance("SHA-256").digest(bytes))
                             digest.append(String.format("%02x", b));
                         System.out.println("picture " + number + " " + anchor.getX() + " " + anchor.getY() + " "
-                                + anchor.getWidth() + " " + anchor.getHeight() + " " + data.getType() + " "
-                                + bytes.length + " " + digest);
+                                + anchor.getWidth() + " " + anchor.getHeight() + " "
+                                + (data == null ? "none" : data.getType()) + " " + bytes.length + " " + digest);
                     }
                 }
             } catch (Exception e) {

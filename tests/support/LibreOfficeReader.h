@@ -34,7 +34,8 @@ struct OdpDocument
 // convert.
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files);
 
-// A picture as LibreOffice should show it: its box in points and the bytes of its file.
+// A picture as LibreOffice should show it: its box in points and the bytes of its file; no bytes
+// for a picture LibreOffice hands back re-encoded (the DIB of a .ppt comes back as a PNG).
 struct ExpectedPicture
 {
     double left = 0;

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "base/Error.h"
+#include "engine/GifToPng.h"
 #include "engine/Picture.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace kestrane::testing {
@@ -32,7 +34,11 @@ public:
         std::memcpy(buffer, m_bytes.data() + offset, length);
     }
 
+    const Picture* pngCopy() const override { return m_pngCopy.get(); }
+
     const std::string& bytes() const { return m_bytes; }
+    // A GIF gets its PNG copy the way a picture file does.
+    void makePngCopy() { m_pngCopy = presentation::convertGifToPng(*this, m_name); }
 
 private:
     std::string m_name;
@@ -40,6 +46,7 @@ private:
     std::string m_bytes;
     int m_failAfterReads;
     mutable int m_reads = 0;
+    std::unique_ptr<Picture> m_pngCopy;
 };
 
 // A picture whose file changed after it was added: every read fails.

@@ -1,6 +1,7 @@
 #include "tests/support/PptReadBack.h"
 
 #include "engine/ppt/Md4.h"
+#include "tests/support/MemoryPicture.h"
 
 #include <QCryptographicHash>
 #include <QFileInfo>
@@ -66,9 +67,30 @@ std::uint8_t blipTypeFor(PictureFormat format)
     case PictureFormat::CmykJpeg:
         return 0x12;
     case PictureFormat::Png:
+    case PictureFormat::Gif:
         return 6;
+    case PictureFormat::Bmp:
+        return 7;
+    case PictureFormat::Tiff:
+        return 0x11;
     }
     return 0;
+}
+
+// The picture type POI names for what the .ppt stores.
+QString poiTypeFor(PictureFormat format)
+{
+    switch (format) {
+    case PictureFormat::Png:
+    case PictureFormat::Gif:
+        return QStringLiteral("PNG");
+    case PictureFormat::Bmp:
+        return QStringLiteral("DIB");
+    case PictureFormat::Tiff:
+        return QStringLiteral("none");
+    default:
+        return QStringLiteral("JPEG");
+    }
 }
 
 } // namespace
@@ -78,6 +100,26 @@ QByteArray pictureBytes(const presentation::Picture& picture)
     QByteArray bytes(static_cast<qsizetype>(picture.size()), Qt::Uninitialized);
     picture.read(0, bytes.data(), static_cast<std::size_t>(bytes.size()));
     return bytes;
+}
+
+QByteArray pptBytes(const presentation::Picture& picture)
+{
+    switch (picture.format()) {
+    case PictureFormat::Gif:
+        return pictureBytes(*picture.pngCopy());
+    case PictureFormat::Bmp:
+        return pictureBytes(picture).mid(14);
+    default:
+        return pictureBytes(picture);
+    }
+}
+
+QByteArray pptBytes(PictureFormat format, const QByteArray& fileBytes)
+{
+    MemoryPicture picture("picture", format, fileBytes.toStdString());
+    if (format == PictureFormat::Gif)
+        picture.makePngCopy();
+    return pptBytes(picture);
 }
 
 ExpectedFrame expectedFrame(const presentation::PictureBox& box, PictureFormat format,
@@ -103,7 +145,7 @@ ExpectedSlides expectedSlides(const presentation::Deck& deck)
         for (const presentation::PlacedPicture& placed : content.pictures) {
             auto [found, added] = bytes.try_emplace(placed.picture.get());
             if (added)
-                found->second = pictureBytes(*placed.picture);
+                found->second = pptBytes(*placed.picture);
             frames.push_back(expectedFrame(placed.box, placed.picture->format(), found->second,
                                            QString::fromStdString(placed.picture->name())));
         }
@@ -173,10 +215,11 @@ void verifyPoiRead(const PoiResult& read, const ExpectedSlides& expected, std::c
                                                             ": " + QByteArray::number(anchor[k]) +
                                                             " master units, expected " +
                                                             QByteArray::number(edges[k]));
-            QCOMPARE(picture.type, frame.format == PictureFormat::Png ? "PNG" : "JPEG");
-            QCOMPARE(picture.length, qint64(frame.bytes.size()));
-            QVERIFY2(picture.sha256 ==
-                         QCryptographicHash::hash(frame.bytes, QCryptographicHash::Sha256).toHex(),
+            QCOMPARE(picture.type, poiTypeFor(frame.format));
+            // POI 4.0.1 reads no TIFF blip: it shows the frame without its picture.
+            const QByteArray bytes = frame.format == PictureFormat::Tiff ? QByteArray() : frame.bytes;
+            QCOMPARE(picture.length, qint64(bytes.size()));
+            QVERIFY2(picture.sha256 == QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
                      frameLabel(s, f));
         }
     }

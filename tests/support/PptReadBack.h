@@ -17,7 +17,8 @@ class QProcess;
 namespace kestrane::testing {
 
 // A picture frame as a .ppt must hold it: edges in master units (points x 8, each edge rounded
-// the way the writer rounds it), the kind of picture, its file and that file's name.
+// the way the writer rounds it), the kind of picture, what the .ppt stores of it (pptBytes) and
+// its file's name.
 struct ExpectedFrame
 {
     std::int64_t left = 0;
@@ -33,6 +34,10 @@ struct ExpectedFrame
 using ExpectedSlides = std::vector<std::vector<ExpectedFrame>>;
 
 QByteArray pictureBytes(const presentation::Picture& picture);
+// What a .ppt stores of a picture: a GIF's PNG copy, a BMP without its 14-byte file header, every
+// other picture as it is; of a picture or of a file's bytes.
+QByteArray pptBytes(const presentation::Picture& picture);
+QByteArray pptBytes(presentation::PictureFormat format, const QByteArray& fileBytes);
 
 ExpectedFrame expectedFrame(const presentation::PictureBox& box, presentation::PictureFormat format,
                             const QByteArray& bytes, const QString& fileName);

@@ -43,6 +43,8 @@ enum : std::uint16_t
     ClientAnchorType = 0xF010,
     BlipJpegType = 0xF01D,
     BlipPngType = 0xF01E,
+    BlipDibType = 0xF01F,
+    BlipTiffType = 0xF029,
 };
 
 std::uint16_t u16(const std::uint8_t* p)
@@ -278,7 +280,9 @@ void Reader::readPictureEntries(const PptRecord* store)
         const bool kindMatches =
             (picture.blipType == 5 && blip->type == BlipJpegType && blip->instance == 0x46A) ||
             (picture.blipType == 0x12 && blip->type == BlipJpegType && blip->instance == 0x6E2) ||
-            (picture.blipType == 6 && blip->type == BlipPngType && blip->instance == 0x6E0);
+            (picture.blipType == 6 && blip->type == BlipPngType && blip->instance == 0x6E0) ||
+            (picture.blipType == 7 && blip->type == BlipDibType && blip->instance == 0x7A8) ||
+            (picture.blipType == 0x11 && blip->type == BlipTiffType && blip->instance == 0x6E4);
         if (!kindMatches)
             problem("BLIP record does not match the entry's type " + std::to_string(picture.blipType));
         if (blip->length >= 17)

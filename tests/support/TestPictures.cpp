@@ -44,6 +44,19 @@ QByteArray makeTestImage(const QString& path, TestImage kind, int variant)
     case TestImage::Png:
         format = QStringLiteral("PNG:");
         break;
+    case TestImage::Gif:
+        arguments << QStringLiteral("-alpha") << QStringLiteral("set") << QStringLiteral("-region")
+                  << QStringLiteral("6x6+0+0") << QStringLiteral("-alpha") << QStringLiteral("transparent")
+                  << QStringLiteral("+region") << QStringLiteral("-interlace")
+                  << (variant % 2 ? QStringLiteral("GIF") : QStringLiteral("None"));
+        format = QStringLiteral("GIF:");
+        break;
+    case TestImage::Bmp:
+        format = QStringLiteral("BMP3:");
+        break;
+    case TestImage::Tiff:
+        format = QStringLiteral("TIFF:");
+        break;
     }
     arguments << format + path;
     QProcess process;
@@ -54,6 +67,17 @@ QByteArray makeTestImage(const QString& path, TestImage kind, int variant)
     return readFileBytes(path);
 }
 
+QByteArray rgbaPixels(const QString& path)
+{
+    QProcess process;
+    process.start(convertProgram,
+                  {path, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("RGBA:-")});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        throw std::runtime_error("convert could not decode " + path.toStdString() + ": " +
+                                 process.readAllStandardError().toStdString());
+    return process.readAllStandardOutput();
+}
+
 presentation::PictureFormat pictureFormat(TestImage kind)
 {
     switch (kind) {
@@ -61,19 +85,47 @@ presentation::PictureFormat pictureFormat(TestImage kind)
         return presentation::PictureFormat::Png;
     case TestImage::Cmyk:
         return presentation::PictureFormat::CmykJpeg;
+    case TestImage::Gif:
+        return presentation::PictureFormat::Gif;
+    case TestImage::Bmp:
+        return presentation::PictureFormat::Bmp;
+    case TestImage::Tiff:
+        return presentation::PictureFormat::Tiff;
     default:
         return presentation::PictureFormat::Jpeg;
     }
 }
 
+namespace {
+
+QString extensionOf(TestImage kind)
+{
+    switch (kind) {
+    case TestImage::Png:
+        return QStringLiteral("png");
+    case TestImage::Gif:
+        return QStringLiteral("gif");
+    case TestImage::Bmp:
+        return QStringLiteral("bmp");
+    case TestImage::Tiff:
+        return QStringLiteral("tiff");
+    default:
+        return QStringLiteral("jpg");
+    }
+}
+
+} // namespace
+
 std::shared_ptr<MemoryPicture> testPicture(TestImage kind, int variant)
 {
-    const QString name = QStringLiteral("image%1.%2")
-                             .arg(variant)
-                             .arg(kind == TestImage::Png ? QStringLiteral("png") : QStringLiteral("jpg"));
+    const QString name = QStringLiteral("image%1.%2").arg(variant).arg(extensionOf(kind));
     QTemporaryDir dir;
     const QByteArray bytes = makeTestImage(dir.filePath(name), kind, variant);
-    return std::make_shared<MemoryPicture>(name.toStdString(), pictureFormat(kind), bytes.toStdString());
+    auto picture =
+        std::make_shared<MemoryPicture>(name.toStdString(), pictureFormat(kind), bytes.toStdString());
+    if (kind == TestImage::Gif)
+        picture->makePngCopy();
+    return picture;
 }
 
 QByteArray noise(qsizetype size, std::uint32_t seed)

@@ -17,6 +17,10 @@ enum class TestImage
     Grey,
     Cmyk,
     Png,
+    // With a transparent corner; interlaced for odd variants.
+    Gif,
+    Bmp,
+    Tiff,
 };
 
 // Makes a small picture of the given kind at `path` with ImageMagick (whatever the path's
@@ -24,10 +28,15 @@ enum class TestImage
 // std::runtime_error when ImageMagick is missing or fails.
 QByteArray makeTestImage(const QString& path, TestImage kind, int variant);
 
+// The pixels of the image at `path` ("file.gif[0]" for a GIF's first frame) as 8-bit RGBA, by
+// ImageMagick. Throws std::runtime_error when it fails.
+QByteArray rgbaPixels(const QString& path);
+
 // What the engine makes of each kind: CMYK JPEGs get a blip of their own.
 presentation::PictureFormat pictureFormat(TestImage kind);
 
-// The same picture held in memory, named image<variant>.jpg or .png.
+// The same picture held in memory, named image<variant> with its kind's extension (.jpg for every
+// JPEG); a GIF with its PNG copy.
 std::shared_ptr<MemoryPicture> testPicture(TestImage kind, int variant);
 
 // Bytes that look like compressed image data: repeated bytes would make searches for a picture

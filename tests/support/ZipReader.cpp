@@ -28,6 +28,11 @@ std::map<QString, ZipMember> readZip(const QByteArray& archive)
         zip_stat_index(zip, zip_uint64_t(i), 0, &stat);
         ZipMember member;
         member.compressionMethod = stat.comp_method;
+        zip_uint8_t madeOn = 0;
+        zip_uint32_t attributes = 0;
+        zip_file_get_external_attributes(zip, zip_uint64_t(i), 0, &madeOn, &attributes);
+        member.madeOn = madeOn;
+        member.attributes = attributes;
         member.data.resize(qsizetype(stat.size));
         zip_file_t* file = zip_fopen_index(zip, zip_uint64_t(i), 0);
         const zip_int64_t got = file ? zip_fread(file, member.data.data(), stat.size) : -1;

@@ -10,6 +10,9 @@ struct ZipMember
 {
     QByteArray data;
     int compressionMethod = 0;
+    // The system the entry says it was made on (0 MS-DOS, 3 Unix) and its external attributes.
+    int madeOn = 0;
+    quint32 attributes = 0;
 };
 
 // Every member of a zip archive, by name. Throws std::runtime_error when it is not a zip archive.
