@@ -11,12 +11,18 @@ namespace kestrane::presentation {
 
 namespace {
 
-// A limit in points, as the refusal states it.
-std::string pointsText(std::int64_t emu)
+// A number as the refusal states it: "%.1f" for a limit, "%.10g" for a typed value, which
+// std::to_string would pad to six decimals.
+std::string formatted(const char* format, double value)
 {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", double(emu) / double(emuPerPoint));
+    std::snprintf(text, sizeof text, format, value);
     return text;
+}
+
+std::string limitText(std::int64_t emu)
+{
+    return formatted("%.1f", double(emu) / double(emuPerPoint));
 }
 
 [[noreturn]] void limitExceeded(const std::string& limit)
@@ -27,9 +33,9 @@ std::string pointsText(std::int64_t emu)
 void checkOffset(const char* edge, double points, const std::string& label)
 {
     if (!fitsEmuOffset(points))
-        limitExceeded("picture positions only from " + pointsText(minEmuCoordinate) + " to " +
-                      pointsText(maxEmuCoordinate) + " points, " + label + " has a " + edge + " of " +
-                      std::to_string(points) + " points");
+        limitExceeded("picture positions only from " + limitText(minEmuCoordinate) + " to " +
+                      limitText(maxEmuCoordinate) + " points, " + label + " has a " + edge + " of " +
+                      formatted("%.10g", points) + " points");
 }
 
 void checkExtent(const char* side, double points, const std::string& label)
@@ -40,8 +46,8 @@ void checkExtent(const char* side, double points, const std::string& label)
     if (points > 0 && points < 1 && toEmu(points) == 0)
         limitExceeded("picture sizes only in steps of 1/" + std::to_string(emuPerPoint) + " point, " + label +
                       " is too small to show");
-    limitExceeded("picture sizes only from 0 to " + pointsText(maxEmuCoordinate) + " points, " + label +
-                  " has a " + side + " of " + std::to_string(points) + " points");
+    limitExceeded("picture sizes only from 0 to " + limitText(maxEmuCoordinate) + " points, " + label +
+                  " has a " + side + " of " + formatted("%.10g", points) + " points");
 }
 
 // A .pptx stores each picture once per frame showing it.
