@@ -9,10 +9,6 @@ namespace kestrane::presentation {
 
 namespace {
 
-// Far beyond the range of every format, yet small enough that converting to any format's unit
-// stays exact enough and inside 64 bits.
-constexpr double largestPlacement = 1e13;
-
 double readOne(const char* what, const std::string& text, bool isSize)
 {
     const std::string context = std::string(what) + " \"" + text + "\"";

@@ -40,11 +40,21 @@ struct Deck
     std::chrono::sys_seconds savedAt{};
 };
 
-// Every deck is 10 x 7.5 inches (on-screen 4:3).
+// Every deck is 10 x 7.5 inches: each writer derives its sizes, anchors and the size's name from
+// these two.
 inline constexpr double slideWidthPoints = 720;
 inline constexpr double slideHeightPoints = 540;
+// Both formats have a name for this size, on-screen 4:3, besides their "custom" one.
+inline constexpr bool slideIsScreen4x3 = slideWidthPoints == 720 && slideHeightPoints == 540;
 
-// Points to a format's whole unit (12700 per point in .pptx, 8 in .ppt), rounded to nearest with
+// Far beyond the range of every format, yet small enough that converting to any format's unit
+// stays exact enough and inside 64 bits.
+inline constexpr double largestPlacement = 1e13;
+
+// English Metric Units, which the .pptx places shapes in and the .ppt's drawings size shapes in.
+inline constexpr std::int64_t emuPerPoint = 12700;
+
+// Points to a format's whole unit (emuPerPoint in .pptx, 8 in .ppt), rounded to nearest with
 // halves away from zero.
 std::int64_t toUnits(double points, std::int64_t unitsPerPoint);
 

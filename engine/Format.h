@@ -4,7 +4,6 @@
 #include "engine/Deck.h"
 
 #include <cstdint>
-#include <string>
 
 namespace kestrane::presentation {
 
@@ -21,9 +20,5 @@ struct Format
     std::uint64_t (*pictureBytes)(const Deck& deck);
     void (*write)(const Deck& deck, ByteSink& sink);
 };
-
-// Office Open XML for a name ending in ".pptx" (any letter case), the 97-2003 binary format, the
-// engine's default, for every other name.
-const Format& formatFor(const std::string& fileName);
 
 } // namespace kestrane::presentation

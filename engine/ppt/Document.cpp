@@ -23,7 +23,7 @@ Bytes documentAtom()
     payload.u32(0);                                     // no notes master
     payload.u32(0);                                     // no handout master
     payload.u16(1);                                     // first slide number
-    payload.u16(0);                                     // on-screen show (4:3)
+    payload.u16(slideIsScreen4x3 ? 0 : 6);              // on-screen show (4:3), or custom
     payload.u8(0).u8(0).u8(0).u8(1);                    // fonts not embedded, ..., show comments
     return atom(DocumentAtom, 1, 0, payload.bytes());
 }

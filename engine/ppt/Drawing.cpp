@@ -9,8 +9,8 @@ namespace kestrane::presentation::ppt {
 
 namespace {
 
-constexpr auto slideWidthEmu = static_cast<std::uint32_t>(slideWidthPoints * 12700);
-constexpr auto slideHeightEmu = static_cast<std::uint32_t>(slideHeightPoints * 12700);
+constexpr auto slideWidthEmu = static_cast<std::uint32_t>(slideWidthPoints * emuPerPoint);
+constexpr auto slideHeightEmu = static_cast<std::uint32_t>(slideHeightPoints * emuPerPoint);
 
 enum ShapeFlags : std::uint32_t
 {
@@ -96,15 +96,29 @@ struct Placeholder
     std::uint32_t textType;
     std::string_view text;
     std::uint16_t fieldAtom; // 0 when the text is not a field
-    Anchor anchor;
+    PictureBox box;
 };
 
+// PowerPoint's master layout, in shares of the slide: the title and the text between side margins,
+// the date, footer and slide number in a row along the bottom.
+constexpr double margin = slideWidthPoints * 3 / 40;
+constexpr double textWidth = slideWidthPoints - 2 * margin;
+constexpr double fieldTop = slideHeightPoints * 41 / 45;
+constexpr double fieldHeight = slideHeightPoints * 11 / 180;
+constexpr double cornerWidth = slideWidthPoints * 7 / 30;
+constexpr double footerWidth = slideWidthPoints * 19 / 60;
+constexpr PictureBox title{margin, slideHeightPoints / 20, textWidth, slideHeightPoints / 5};
+constexpr PictureBox body{margin, slideHeightPoints * 17 / 60, textWidth, slideHeightPoints * 3 / 5};
+constexpr PictureBox date{margin, fieldTop, cornerWidth, fieldHeight};
+constexpr PictureBox footer{(slideWidthPoints - footerWidth) / 2, fieldTop, footerWidth, fieldHeight};
+constexpr PictureBox number{slideWidthPoints - margin - cornerWidth, fieldTop, cornerWidth, fieldHeight};
+
 constexpr Placeholder masterPlaceholders[] = {
-    {0, 0x01, 0, 0, "Click to edit Master title style", 0, {216, 432, 5328, 1080}},
-    {1, 0x02, 0, 1, "Click to edit Master text styles", 0, {1224, 432, 5328, 3816}},
-    {2, 0x07, 1, 4, "*", GenericDateMCAtom, {3936, 432, 1776, 4200}},
-    {3, 0x09, 2, 4, "*", FooterMCAtom, {3936, 1968, 3792, 4200}},
-    {4, 0x08, 2, 4, "*", SlideNumberMCAtom, {3936, 3984, 5328, 4200}},
+    {0, 0x01, 0, 0, "Click to edit Master title style", 0, title},
+    {1, 0x02, 0, 1, "Click to edit Master text styles", 0, body},
+    {2, 0x07, 1, 4, "*", GenericDateMCAtom, date},
+    {3, 0x09, 2, 4, "*", FooterMCAtom, footer},
+    {4, 0x08, 2, 4, "*", SlideNumberMCAtom, number},
 };
 
 Bytes placeholderShape(const Placeholder& placeholder, std::uint64_t shapeId)
@@ -136,7 +150,7 @@ Bytes placeholderShape(const Placeholder& placeholder, std::uint64_t shapeId)
                                   {0x01C0, 0x08000001},
                                   {0x01FF, 0x00090001},
                                   {0x0201, 0x08000002}}),
-                      clientAnchor(placeholder.anchor),
+                      clientAnchor(anchorOf(placeholder.box)),
                       container(ClientData, 0, {atom(OEPlaceholderAtom, 0, 0, placement.bytes())}),
                       container(ClientTextbox, 0, text)});
 }

@@ -5,16 +5,6 @@
 
 namespace kestrane::presentation::ppt {
 
-Md4Digest md4(const void* data, std::size_t size)
-{
-    md4_ctx context;
-    md4_init(&context);
-    md4_update(&context, size, static_cast<const std::uint8_t*>(data));
-    Md4Digest digest;
-    md4_digest(&context, digest.size(), digest.data());
-    return digest;
-}
-
 Md4Digest md4(const Picture& picture, std::vector<std::uint8_t>& buffer)
 {
     md4_ctx context;

@@ -208,7 +208,8 @@ std::string presentation(std::size_t slideCount)
     }
     const std::string width = std::to_string(toEmu(slideWidthPoints));
     const std::string height = std::to_string(toEmu(slideHeightPoints));
-    xml += "<p:sldSz cx=\"" + width + "\" cy=\"" + height + "\" type=\"screen4x3\"/>";
+    const std::string type = slideIsScreen4x3 ? "screen4x3" : "custom";
+    xml += "<p:sldSz cx=\"" + width + "\" cy=\"" + height + "\" type=\"" + type + "\"/>";
     xml += "<p:notesSz cx=\"" + height + "\" cy=\"" + width + "\"/>";
     return xml + defaultTextStyle() + "</p:presentation>";
 }

@@ -8,13 +8,9 @@ namespace kestrane::presentation {
 
 namespace {
 
-// Far beyond every coordinate range yet small enough that the conversion to EMU stays exact
-// enough and inside int64.
-constexpr double saneMagnitude = 1e13;
-
 bool fitsEmu(double points, std::int64_t lowest)
 {
-    if (!std::isfinite(points) || std::fabs(points) > saneMagnitude)
+    if (!std::isfinite(points) || std::fabs(points) > largestPlacement)
         return false;
     const std::int64_t emu = toEmu(points);
     return emu >= lowest && emu <= maxEmuCoordinate;

@@ -4,11 +4,9 @@
 
 namespace kestrane::presentation {
 
-// Office Open XML places shapes in EMU (English Metric Units), 12700 to the point. The schema
-// allows offsets and extents far past 32 bits, but readers hold them in signed 32-bit integers
-// (LibreOffice reads anything larger as 0), so the engine writes that range only: about
-// +-169,093 points.
-inline constexpr std::int64_t emuPerPoint = 12700;
+// Office Open XML places shapes in EMU (emuPerPoint in Deck.h). The schema allows offsets and
+// extents far past 32 bits, but readers hold them in signed 32-bit integers (LibreOffice reads
+// anything larger as 0), so the engine writes that range only: about +-169,093 points.
 inline constexpr std::int64_t minEmuCoordinate = INT32_MIN;
 inline constexpr std::int64_t maxEmuCoordinate = INT32_MAX;
 

@@ -1,5 +1,6 @@
 #include "tests/support/TestPictures.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -147,6 +148,14 @@ std::shared_ptr<MemoryPicture> noisePicture(qsizetype size, std::uint32_t seed)
     return std::make_shared<MemoryPicture>("noise" + std::to_string(seed) + ".jpg",
                                            presentation::PictureFormat::Jpeg,
                                            noiseJpeg(size, seed).toStdString());
+}
+
+std::array<std::uint8_t, 16> md4Of(const QByteArray& bytes)
+{
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Md4);
+    std::array<std::uint8_t, 16> result;
+    std::copy(digest.begin(), digest.end(), result.begin());
+    return result;
 }
 
 QByteArray readFileBytes(const QString& path)

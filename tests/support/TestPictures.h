@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -49,6 +50,9 @@ QByteArray noiseJpeg(qsizetype size, std::uint32_t seed);
 
 // The same in memory, named noise<seed>.jpg.
 std::shared_ptr<MemoryPicture> noisePicture(qsizetype size, std::uint32_t seed);
+
+// The MD4 digest the .ppt identifies a picture by.
+std::array<std::uint8_t, 16> md4Of(const QByteArray& bytes);
 
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/Format.h"
+#include "engine/SaveDeck.h"
 
 #include <string>
 #include <string_view>
