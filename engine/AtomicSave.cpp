@@ -1,14 +1,12 @@
 #include "engine/AtomicSave.h"
 
 #include "base/Error.h"
-#include "engine/Pipeline.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
 #include <optional>
 #include <random>
 #include <sys/stat.h>
@@ -27,6 +25,9 @@ constexpr std::size_t bufferCount = 4;
 // the final flush has little left to do. Starting it hands the pages to the disk there and then,
 // which holds up the writing thread; small steps keep each hold-up shorter than the buffers last.
 constexpr std::uint64_t writebackStep = std::uint64_t(16) << 20;
+
+// Reports every this many bytes: often enough for a progress bar, rarely enough to cost nothing.
+constexpr std::uint64_t reportStep = std::uint64_t(4) << 20;
 
 // Leaves room in NAME_MAX for the dot, the separator and the random suffix.
 constexpr std::size_t maxTempStem = 200;
@@ -96,165 +97,139 @@ std::string randomSuffix()
     return suffix;
 }
 
-// The temporary file of one save, beside the target: closed, and removed unless committed.
-struct TempFile
+// Opens a new temporary file beside `file`, the target with its links followed, and names it in
+// `temp` once it is there.
+void openBeside(const std::string& file, std::string& temp, int& fd)
 {
-    TempFile(const TargetPath& target, const std::string& targetPath)
-    {
-        const std::string stem = target.name.substr(0, maxTempStem);
-        for (int attempt = 0; fd < 0; ++attempt) {
-            path = target.folder + "/." + stem + "." + randomSuffix();
-            // Mode 0666 lets the kernel apply the umask, as for any newly created file.
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && (errno != EEXIST || attempt == 100))
-                throw Error(ErrorCode::SaveFailed, targetPath, errno);
+    const TargetPath target = splitPath(file);
+    const std::string stem = target.name.substr(0, maxTempStem);
+    for (int attempt = 0;; ++attempt) {
+        const std::string path = target.folder + "/." + stem + "." + randomSuffix();
+        // Mode 0666 lets the kernel apply the umask, as for any newly created file.
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temp = path;
+            return;
         }
+        if (errno != EEXIST || attempt == 100)
+            throw Error(ErrorCode::SaveFailed, file, errno);
     }
-    ~TempFile()
-    {
-        if (fd >= 0)
-            ::close(fd);
-        if (!committed)
-            ::unlink(path.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    std::string path;
-    int fd = -1;
-    bool committed = false;
-};
-
-// Bytes gather in the ring's buffers; a full one is written by the ring's thread while the writer
-// fills the next, so producing the bytes and copying them into the file overlap. A seek back into
-// the buffer being filled (a zip writer rewriting a header it just wrote) changes it in place. A
-// failed write is reported by a later call.
-class TempFileSink : public ByteSink
-{
-public:
-    TempFileSink(const TargetPath& target, const std::string& targetPath)
-        : m_targetPath(targetPath), m_file(target, targetPath),
-          m_ring(bufferCount, [this](BufferRing::Buffer& b) { writeOut(b); })
-    {
-        m_buffer = &m_ring.next();
-    }
-
-    void write(const void* data, std::size_t size) override
-    {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        while (size > 0) {
-            if (m_cursor == BufferRing::bufferSize)
-                flush(m_buffer->offset + m_cursor);
-            const std::size_t n = std::min(size, BufferRing::bufferSize - m_cursor);
-            std::memcpy(m_buffer->bytes.get() + m_cursor, bytes, n);
-            m_cursor += n;
-            m_buffer->length = std::max(m_buffer->length, m_cursor);
-            bytes += n;
-            size -= n;
-        }
-    }
-
-    void seek(std::uint64_t position) override
-    {
-        if (position >= m_buffer->offset && position - m_buffer->offset <= m_buffer->length)
-            m_cursor = std::size_t(position - m_buffer->offset);
-        else
-            flush(position);
-    }
-
-    std::uint64_t position() const override { return m_buffer->offset + m_cursor; }
-
-    void setMode(mode_t mode)
-    {
-        if (::fchmod(m_file.fd, mode) != 0)
-            fail(errno);
-    }
-
-    // Makes the content durable, then puts it in place in one step.
-    void commit()
-    {
-        flush(position());
-        // The writes of the buffers not handed out again since; next() checked the others.
-        const std::uint64_t posted = m_ring.posted();
-        for (std::uint64_t n = posted - std::min<std::uint64_t>(posted, bufferCount); n < posted; ++n)
-            m_ring.wait(n);
-        if (::fdatasync(m_file.fd) != 0)
-            fail(errno);
-        const int fd = std::exchange(m_file.fd, -1);
-        if (::close(fd) != 0)
-            fail(errno);
-        if (::rename(m_file.path.c_str(), m_targetPath.c_str()) != 0)
-            fail(errno);
-        m_file.committed = true;
-    }
-
-private:
-    [[noreturn]] void fail(int error) const { throw Error(ErrorCode::SaveFailed, m_targetPath, error); }
-
-    // Hands the buffer to the thread, which writes in the order given, so a later write to the same
-    // place wins; goes on at `next` in the next buffer.
-    void flush(std::uint64_t next)
-    {
-        if (m_buffer->length > 0) {
-            m_ring.post();
-            m_buffer = &m_ring.next();
-        }
-        m_buffer->offset = next;
-        m_buffer->length = 0;
-        m_cursor = 0;
-    }
-
-    // On the ring's thread.
-    void writeOut(const BufferRing::Buffer& buffer)
-    {
-        const unsigned char* data = buffer.bytes.get();
-        std::size_t size = buffer.length;
-        std::uint64_t offset = buffer.offset;
-        while (size > 0) {
-            const ssize_t done = ::pwrite(m_file.fd, data, size, off_t(offset));
-            if (done < 0 && errno == EINTR)
-                continue;
-            if (done < 0)
-                fail(errno);
-            data += done;
-            size -= std::size_t(done);
-            offset += std::uint64_t(done);
-        }
-        const std::uint64_t end = buffer.offset + buffer.length;
-        if (end >= m_writebackFrom + writebackStep) {
-            ::sync_file_range(m_file.fd, off_t(m_writebackFrom), off_t(end - m_writebackFrom),
-                              SYNC_FILE_RANGE_WRITE);
-            m_writebackFrom = end;
-        }
-    }
-
-    std::string m_targetPath;
-    TempFile m_file;
-    // Only the ring's thread uses it.
-    std::uint64_t m_writebackFrom = 0;
-    // The buffer being filled, and where in it the next write goes.
-    BufferRing::Buffer* m_buffer = nullptr;
-    std::size_t m_cursor = 0;
-    // Last, so its thread ends before the file closes.
-    BufferRing m_ring;
-};
+}
 
 } // namespace
 
-void saveAtomically(const std::string& path, const std::function<void(ByteSink&)>& write)
+AtomicFile::TempFile::~TempFile()
 {
+    if (fd >= 0)
+        ::close(fd);
+    if (!committed && !path.empty())
+        ::unlink(path.c_str());
+}
+
+AtomicFile::AtomicFile(const std::string& path, std::uint64_t total, SaveProgress progress)
+    : m_progress(std::move(progress)), m_total(total), m_nextReport(reportStep),
+      m_ring(bufferCount, [this](BufferRing::Buffer& b) { writeOut(b); })
+{
+    if (m_progress)
+        m_progress(0, m_total);
     const TargetPath named = splitPath(path);
     if (named.name.empty() || named.name == "." || named.name == "..")
         throw Error(ErrorCode::SaveTargetInvalid, path);
     // Resolved once: the file is written beside the link's target and renamed there, so the
     // link stays and still names it.
-    const std::string file = followLinks(path);
-    const std::optional<mode_t> mode = existingMode(file);
-    TempFileSink sink(splitPath(file), file);
-    if (mode)
-        sink.setMode(*mode);
-    write(sink);
-    sink.commit();
+    m_target = followLinks(path);
+    const std::optional<mode_t> mode = existingMode(m_target);
+    openBeside(m_target, m_file.path, m_file.fd);
+    if (mode && ::fchmod(m_file.fd, *mode) != 0)
+        fail(errno);
+    m_buffer = &m_ring.next();
+}
+
+void AtomicFile::write(const void* data, std::size_t size)
+{
+    m_written += size;
+    // Headers and parts add to the pictures; the count stays below the total until the end.
+    if (m_progress && m_written >= m_nextReport && m_written < m_total) {
+        m_progress(m_written, m_total);
+        m_nextReport = m_written + reportStep;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        if (m_cursor == BufferRing::bufferSize)
+            flush(m_buffer->offset + m_cursor);
+        const std::size_t n = std::min(size, BufferRing::bufferSize - m_cursor);
+        std::memcpy(m_buffer->bytes.get() + m_cursor, bytes, n);
+        m_cursor += n;
+        m_buffer->length = std::max(m_buffer->length, m_cursor);
+        bytes += n;
+        size -= n;
+    }
+}
+
+void AtomicFile::seek(std::uint64_t position)
+{
+    if (position >= m_buffer->offset && position - m_buffer->offset <= m_buffer->length)
+        m_cursor = std::size_t(position - m_buffer->offset);
+    else
+        flush(position);
+}
+
+void AtomicFile::commit()
+{
+    flush(position());
+    // The writes of the buffers not handed out again since; next() checked the others.
+    const std::uint64_t posted = m_ring.posted();
+    for (std::uint64_t n = posted - std::min<std::uint64_t>(posted, bufferCount); n < posted; ++n)
+        m_ring.wait(n);
+    if (::fdatasync(m_file.fd) != 0)
+        fail(errno);
+    if (::close(std::exchange(m_file.fd, -1)) != 0)
+        fail(errno);
+    if (::rename(m_file.path.c_str(), m_target.c_str()) != 0)
+        fail(errno);
+    m_file.committed = true;
+    if (m_progress)
+        m_progress(m_total, m_total);
+}
+
+void AtomicFile::fail(int error) const
+{
+    throw Error(ErrorCode::SaveFailed, m_target, error);
+}
+
+// The thread writes in the order given, so a later write to the same place wins.
+void AtomicFile::flush(std::uint64_t next)
+{
+    if (m_buffer->length > 0) {
+        m_ring.post();
+        m_buffer = &m_ring.next();
+    }
+    m_buffer->offset = next;
+    m_buffer->length = 0;
+    m_cursor = 0;
+}
+
+void AtomicFile::writeOut(const BufferRing::Buffer& buffer)
+{
+    const unsigned char* data = buffer.bytes.get();
+    std::size_t size = buffer.length;
+    std::uint64_t offset = buffer.offset;
+    while (size > 0) {
+        const ssize_t done = ::pwrite(m_file.fd, data, size, off_t(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0)
+            fail(errno);
+        data += done;
+        size -= std::size_t(done);
+        offset += std::uint64_t(done);
+    }
+    const std::uint64_t end = buffer.offset + buffer.length;
+    if (end >= m_writebackFrom + writebackStep) {
+        ::sync_file_range(m_file.fd, off_t(m_writebackFrom), off_t(end - m_writebackFrom),
+                          SYNC_FILE_RANGE_WRITE);
+        m_writebackFrom = end;
+    }
 }
 
 } // namespace kestrane::presentation

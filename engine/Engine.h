@@ -15,11 +15,10 @@
 // in (FilePicture.h, which checks its content with ImageHeader.h) and places it on the slide.
 // Presentation::SaveAs hands the deck to saveDeck (SaveDeck.h), which takes the Format (Format.h)
 // the file name calls for, pptx/PptxWriter.h or ppt/PptWriter.h, checks the deck against its
-// limits, and runs its writer through the atomic save (AtomicSave.h), whose temporary file is the
-// writer's ByteSink; the bytes going into it are counted for the save's progress report. Both
-// writers stream the pictures from their files through Pipeline.h, which reads them ahead (and
-// digests them for the .ppt) on a thread of its own, as the atomic save writes the file behind on
-// another.
+// limits, opens the AtomicFile (AtomicSave.h), has the writer fill it and commits it: the file
+// written aside is the writer's ByteSink, counts the bytes for the save's progress report and
+// writes them behind on a thread of its own. Both writers stream the pictures from their files
+// through Pipeline.h, which reads them ahead (and digests them for the .ppt) on another.
 // Application::Quit drops every deck, which closes every picture file.
 namespace kestrane::presentation {
 

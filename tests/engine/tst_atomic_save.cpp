@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,14 @@ mode_t modeOf(const QString& path)
 void writeBytes(presentation::ByteSink& sink, const QByteArray& bytes)
 {
     sink.write(bytes.constData(), std::size_t(bytes.size()));
+}
+
+// What a save does around its writer.
+void saveAtomically(const QString& path, const std::function<void(presentation::ByteSink&)>& write)
+{
+    presentation::AtomicFile file(path.toStdString());
+    write(file);
+    file.commit();
 }
 
 } // namespace
@@ -120,7 +129,7 @@ private slots:
             });
         } else if (failure == "writer") {
             outcome = testing::runInChild([&] {
-                presentation::saveAtomically(target.toStdString(), [](presentation::ByteSink& sink) {
+                saveAtomically(target, [](presentation::ByteSink& sink) {
                     writeBytes(sink, QByteArray(3 << 20, 'n'));
                     throw Error(ErrorCode::SaveFailed, "test failure");
                 });
@@ -133,8 +142,7 @@ private slots:
                                                         QFile::ExeOther));
             outcome = testing::runInChild(
                 [&] {
-                    presentation::saveAtomically(
-                        target.toStdString(), [](presentation::ByteSink& sink) { writeBytes(sink, "new"); });
+                    saveAtomically(target, [](presentation::ByteSink& sink) { writeBytes(sink, "new"); });
                 },
                 testing::Privileges::Drop);
             QVERIFY(QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -151,7 +159,7 @@ private slots:
             QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("doomed")));
             target = other + QStringLiteral("/deck.pptx");
             outcome = testing::runInChild([&] {
-                presentation::saveAtomically(target.toStdString(), [&](presentation::ByteSink& sink) {
+                saveAtomically(target, [&](presentation::ByteSink& sink) {
                     writeBytes(sink, QByteArray(2 << 20, 'r'));
                     QDir(other).removeRecursively();
                     writeBytes(sink, QByteArray(2 << 20, 'r'));
@@ -180,7 +188,7 @@ private slots:
     {
         QStringList during;
         QByteArray targetDuring;
-        presentation::saveAtomically(m_target.toStdString(), [&](presentation::ByteSink& sink) {
+        saveAtomically(m_target, [&](presentation::ByteSink& sink) {
             writeBytes(sink, "new content");
             during = folderEntries();
             targetDuring = testing::readFileBytes(m_target);
@@ -195,7 +203,7 @@ private slots:
     // Seeks land where a file's would: writers rewrite headers after the data.
     void seekAndPosition()
     {
-        presentation::saveAtomically(m_target.toStdString(), [](presentation::ByteSink& sink) {
+        saveAtomically(m_target, [](presentation::ByteSink& sink) {
             writeBytes(sink, QByteArray(3 << 20, 'a'));
             QCOMPARE(sink.position(), std::uint64_t(3 << 20));
             sink.seek(2);
@@ -292,10 +300,7 @@ private slots:
             QCOMPARE(::symlink(link.toUtf8().constData(), m_target.toUtf8().constData()), 0);
 
         const auto outcome = testing::runInChild(
-            [&] {
-                presentation::saveAtomically(m_target.toStdString(),
-                                             [](presentation::ByteSink& sink) { writeBytes(sink, "new"); });
-            },
+            [&] { saveAtomically(m_target, [](presentation::ByteSink& sink) { writeBytes(sink, "new"); }); },
             privileges);
         QCOMPARE(outcome.errorNumber, error);
         if (error != 0) {
@@ -349,7 +354,7 @@ private slots:
     {
         QFETCH(QString, name);
         try {
-            presentation::saveAtomically(name.toStdString(), [](presentation::ByteSink&) {});
+            saveAtomically(name, [](presentation::ByteSink&) {});
             QFAIL("an invalid name was accepted");
         } catch (const Error& error) {
             QCOMPARE(error.number(), 402);

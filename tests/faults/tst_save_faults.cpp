@@ -304,10 +304,10 @@ private slots:
         RecordingMessageBox messageBox;
         RecordingProgramEnd programEnd;
         runReportingFailures(messageBox, programEnd, [&] {
-            presentation::saveAtomically(path.toStdString(), [&](presentation::ByteSink& file) {
-                FullDiskSink sink(file, limit, path.toStdString());
-                writer(format.toStdString()).write(m_smallDeck, sink);
-            });
+            presentation::AtomicFile file(path.toStdString());
+            FullDiskSink sink(file, limit, path.toStdString());
+            writer(format.toStdString()).write(m_smallDeck, sink);
+            file.commit();
         });
         const std::vector<std::string> expected{
             reportText(Error(ErrorCode::SaveFailed, path.toStdString(), ENOSPC))};
@@ -333,10 +333,10 @@ private slots:
         writeFileBytes(path, oldContent);
         CountingSink recorded;
         writer(format.toStdString()).write(m_smallDeck, recorded);
-        presentation::saveAtomically(path.toStdString(), [&](presentation::ByteSink& file) {
-            FullDiskSink sink(file, recorded.written, path.toStdString());
-            writer(format.toStdString()).write(m_smallDeck, sink);
-        });
+        presentation::AtomicFile file(path.toStdString());
+        FullDiskSink sink(file, recorded.written, path.toStdString());
+        writer(format.toStdString()).write(m_smallDeck, sink);
+        file.commit();
         QCOMPARE(readFileBytes(path), QByteArray(reinterpret_cast<const char*>(recorded.bytes().data()),
                                                  qsizetype(recorded.bytes().size())));
         QCOMPARE(everythingUnder(m_out), QStringList{"deck." + format});
