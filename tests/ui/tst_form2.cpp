@@ -99,6 +99,16 @@ void doubleClickEntry(DirectoryList& list, const QString& text)
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseRelease(list.viewport(), Qt::LeftButton, {}, centre);
 }
+
+// The user opens Gamma, highlights "deep" in it, and cancels.
+void leaveInGammaAtDeep(Form1& form1)
+{
+    whileShown(form1, [&](Form2& chooser) {
+        doubleClickEntry(*chooser.Dir1, "Gamma");
+        clickEntry(*chooser.Dir1, "deep");
+        QTest::mouseClick(chooser.Command2, Qt::LeftButton);
+    });
+}
 } // namespace
 
 class TestForm2 : public QObject
@@ -215,11 +225,7 @@ private slots:
         WorkingTree tree;
         FakeServices fakes;
         Form1 form1(fakes.services());
-        whileShown(form1, [&](Form2& chooser) {
-            doubleClickEntry(*chooser.Dir1, "Gamma");
-            clickEntry(*chooser.Dir1, "deep");
-            QTest::mouseClick(chooser.Command2, Qt::LeftButton);
-        });
+        leaveInGammaAtDeep(form1);
         // Working directory moved on meanwhile: a kept chooser does not follow it.
         QDir::setCurrent(tree.root);
         QPointer<Form2> kept;
@@ -260,11 +266,7 @@ private slots:
         QVERIFY(QDir(tree.images).mkpath("Gamma/other"));
         FakeServices fakes;
         Form1 form1(fakes.services());
-        whileShown(form1, [&](Form2& chooser) {
-            doubleClickEntry(*chooser.Dir1, "Gamma");
-            clickEntry(*chooser.Dir1, "deep");
-            QTest::mouseClick(chooser.Command2, Qt::LeftButton);
-        });
+        leaveInGammaAtDeep(form1);
         const QString folder = tree.images + "/Gamma/" + change.section(' ', 1);
         QVERIFY(change.startsWith("make") ? QDir().mkdir(folder) : QDir().rmdir(folder));
         whileShown(form1, [&](Form2& chooser) {
