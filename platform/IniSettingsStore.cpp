@@ -10,6 +10,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrane {
 
@@ -109,6 +110,22 @@ void makeFolders(const std::string& file)
     }
 }
 
+// The new file beside the old one: closed, and removed unless it took the old one's place.
+struct Replacement
+{
+    ~Replacement()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!placed)
+            ::unlink(path.c_str());
+    }
+
+    std::string path;
+    int fd = -1;
+    bool placed = false;
+};
+
 // Writes the new content beside the file, flushes it and puts it in the file's place. A file the
 // user made read-only is left alone, as a direct write would leave it; the new file keeps the old
 // one's permissions.
@@ -122,35 +139,23 @@ void replaceFile(const std::string& file, const std::string& content)
         mode = status.st_mode & 07777;
     }
     const std::size_t slash = file.rfind('/');
-    std::string temporary = file.substr(0, slash + 1) + '.' + file.substr(slash + 1) + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
+    Replacement next{file.substr(0, slash + 1) + '.' + file.substr(slash + 1) + ".XXXXXX"};
+    next.fd = ::mkostemp(next.path.data(), O_CLOEXEC);
+    if (next.fd < 0) {
+        next.placed = true; // nothing was made
         throw Error(ErrorCode::SettingsUnwritable, file, errno);
-    const auto fail = [&](int error) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
-        throw Error(ErrorCode::SettingsUnwritable, file, error);
-    };
+    }
     for (std::size_t done = 0; done < content.size();) {
-        const ssize_t put = ::write(fd, content.data() + done, content.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put < 0)
-            fail(errno);
-        done += std::size_t(put);
+        const ssize_t put = ::write(next.fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno != EINTR)
+            throw Error(ErrorCode::SettingsUnwritable, file, errno);
+        if (put > 0)
+            done += std::size_t(put);
     }
-    if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw Error(ErrorCode::SettingsUnwritable, file, error);
-    }
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw Error(ErrorCode::SettingsUnwritable, file, error);
-    }
+    if (::fchmod(next.fd, mode) != 0 || ::fsync(next.fd) != 0 || ::close(std::exchange(next.fd, -1)) != 0 ||
+        ::rename(next.path.c_str(), file.c_str()) != 0)
+        throw Error(ErrorCode::SettingsUnwritable, file, errno);
+    next.placed = true;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 namespace kestrane {
 
+class Error;
 class MessageBox;
 
 // The settings store as the program uses it: losing the stored values is no reason not to work.
@@ -21,7 +22,7 @@ public:
                const std::string& text) override;
 
 private:
-    void giveUp(const class Error& error);
+    void giveUp(const Error& error);
 
     SettingsStore& m_store;
     MessageBox& m_messageBox;
