@@ -38,11 +38,11 @@ void TolerantSettingsStore::Write(const std::string& application, const std::str
 
 void TolerantSettingsStore::giveUp(const Error& error)
 {
-    const bool toldBefore = !m_writable;
+    if (!m_writable)
+        return; // told already
     m_writable = false;
-    if (!toldBefore)
-        m_messageBox.show("The placement values cannot be saved; Kestrane goes on without saving them.\n\n" +
-                          reportText(error));
+    m_messageBox.show("The placement values cannot be saved; Kestrane goes on without saving them.\n\n" +
+                      reportText(error));
 }
 
 } // namespace kestrane
