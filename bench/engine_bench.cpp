@@ -1,8 +1,11 @@
 // The native half of bench/run, which compares the engine with cp and a peer library.
 //
 //   engine_bench pictures FOLDER COUNT BYTES   writes image1.jpg ... imageCOUNT.jpg into FOLDER
-//   engine_bench save FOLDER COUNT TARGET      the engine's job: one blank slide per picture,
+//   engine_bench save FOLDER COUNT TARGET [SECONDS]
+//                                              the engine's job: one blank slide per picture,
 //                                              placed as the defaults place them, saved as TARGET
+//                                              SECONDS after the last picture was added, the time
+//                                              the user spends in the Save-As dialog (default 0)
 //   engine_bench measure COMMAND [ARGUMENT...] runs COMMAND, then prints its wall time in seconds
 //                                              and the peak resident memory in KiB of it and of
 //                                              the children it waited for
@@ -24,6 +27,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -67,7 +71,7 @@ int makePictures(const std::string& folder, std::size_t count, std::uint64_t siz
 }
 
 // What the conversion asks of the engine, and nothing else.
-int save(const std::string& folder, std::size_t count, const std::string& target)
+int save(const std::string& folder, std::size_t count, const std::string& target, double dialogSeconds)
 {
     try {
         auto application = presentation::startApplication();
@@ -78,6 +82,7 @@ int save(const std::string& folder, std::size_t count, const std::string& target
                 ->Shapes()
                 .AddPicture(picturePath(folder, i), automation::msoFalse, automation::msoTrue, "55", "-60",
                             "612", "792");
+        std::this_thread::sleep_for(std::chrono::duration<double>(dialogSeconds));
         presentation->SaveAs(target);
         application->Quit();
     } catch (const Error& error) {
@@ -113,7 +118,7 @@ int measure(char** command)
 int usage()
 {
     std::fprintf(stderr, "usage: engine_bench pictures FOLDER COUNT BYTES\n"
-                         "       engine_bench save FOLDER COUNT TARGET\n"
+                         "       engine_bench save FOLDER COUNT TARGET [SECONDS]\n"
                          "       engine_bench measure COMMAND [ARGUMENT...]\n");
     return 2;
 }
@@ -126,8 +131,9 @@ int main(int argc, char** argv)
     if (mode == "pictures" && argc == 5)
         return makePictures(argv[2], std::strtoull(argv[3], nullptr, 10),
                             std::strtoull(argv[4], nullptr, 10));
-    if (mode == "save" && argc == 5)
-        return save(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4]);
+    if (mode == "save" && (argc == 5 || argc == 6))
+        return save(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4],
+                    argc == 6 ? std::strtod(argv[5], nullptr) : 0);
     if (mode == "measure" && argc > 2)
         return measure(argv + 2);
     return usage();

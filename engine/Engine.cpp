@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "engine/Deck.h"
+#include "engine/DigestQueue.h"
 #include "engine/FilePicture.h"
 #include "engine/SaveDeck.h"
 
@@ -15,12 +16,13 @@ namespace {
 using automation::MsoTriState;
 
 // Whether the application has quit, which every object checks before acting, where saves
-// report their progress and what tells them the time.
+// report their progress, what tells them the time and what digests the pictures ahead of them.
 struct Session
 {
     bool quit = false;
     SaveProgress saveProgress;
     Clock clock;
+    DigestQueue digests;
 
     void check() const
     {
@@ -76,6 +78,7 @@ public:
             throw Error(ErrorCode::LinkedPictureUnsupported, fileName);
         const PictureBox box = readPlacement(left, top, width, height);
         std::shared_ptr<const Picture> picture = openPictureFile(fileName);
+        m_state->session->digests.add(picture);
         m_state->slide(m_slideId).pictures.push_back({std::move(picture), box});
         return std::make_shared<PictureShape>();
     }
@@ -185,6 +188,7 @@ public:
     void Quit() override
     {
         m_session->check();
+        m_session->digests.clear();
         m_presentations.discardAll();
         m_session->quit = true;
     }

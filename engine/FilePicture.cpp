@@ -1,8 +1,8 @@
 #include "engine/FilePicture.h"
 
 #include "base/Error.h"
-#include "engine/GifToPng.h"
 #include "engine/ImageHeader.h"
+#include "engine/PptForm.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -37,12 +37,17 @@ public:
     FilePicture& operator=(const FilePicture&) = delete;
 
     void setFormat(PictureFormat format) { m_format = format; }
-    void setPngCopy(std::unique_ptr<Picture> copy) { m_pngCopy = std::move(copy); }
+    void setPptForm(std::unique_ptr<Picture> form) { m_pptForm = std::move(form); }
 
     const std::string& name() const override { return m_name; }
     PictureFormat format() const override { return m_format; }
     std::uint64_t size() const override { return std::uint64_t(m_status.st_size); }
-    const Picture* pngCopy() const override { return m_pngCopy.get(); }
+    const Picture& pptForm() const override
+    {
+        if (m_pptForm)
+            return *m_pptForm;
+        return *this;
+    }
 
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
@@ -85,7 +90,7 @@ private:
     int m_fd;
     struct stat m_status;
     PictureFormat m_format = PictureFormat::Jpeg;
-    std::unique_ptr<Picture> m_pngCopy;
+    std::unique_ptr<Picture> m_pptForm;
 };
 
 // Opens without blocking and without side effects on anything but a regular file: the type is
@@ -148,10 +153,9 @@ std::shared_ptr<const Picture> openPictureFile(const std::string& path)
         return picture->readAt(offset, buffer, length);
     };
     picture->setFormat(formatOf(probeImage(read, picture->size()), path));
-    // Converted now, while the file is known to be as it was checked: what a .ppt stores of it is
-    // fixed from here on, and a GIF that cannot be decoded is refused before anything is saved.
-    if (picture->format() == PictureFormat::Gif)
-        picture->setPngCopy(convertGifToPng(*picture, path));
+    // Made now, while the file is known to be as it was checked: what a .ppt stores of it is fixed
+    // from here on, and a GIF that cannot be decoded is refused before anything is saved.
+    picture->setPptForm(makePptForm(*picture, path));
     return picture;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace kestrane::presentation {
@@ -16,20 +18,35 @@ enum class PictureFormat
     Tiff,
 };
 
+// MD4 of a picture's bytes: what tells identical contents apart in both formats, and the
+// identifier a .ppt's drawing records carry.
+using Digest = std::array<std::uint8_t, 16>;
+
 // An embedded picture as it was when it was added. Its bytes are the source file's bytes,
 // unchanged; reading them throws kestrane::Error when they can no longer be had as they were.
 class Picture
 {
 public:
+    Picture() = default;
     virtual ~Picture() = default;
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
     // The file's base name (image3.jpg), UTF-8; never a path.
     virtual const std::string& name() const = 0;
     virtual PictureFormat format() const = 0;
     virtual std::uint64_t size() const = 0;
     virtual void read(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
-    // For a GIF, which a .ppt cannot hold: its first frame as a PNG, made when the GIF was added.
-    // Null for every other format.
-    virtual const Picture* pngCopy() const { return nullptr; }
+    // What a .ppt stores of the picture (PptForm.h), made when the picture was added.
+    virtual const Picture& pptForm() const { return *this; }
+
+    // The digest of the bytes, read once: the first call takes it, a call on another thread
+    // meanwhile waits for it. Throws what reading throws; the next call then tries again.
+    const Digest& digest() const;
+
+private:
+    mutable std::once_flag m_digested;
+    mutable Digest m_digest{};
 };
 
 } // namespace kestrane::presentation

@@ -28,12 +28,6 @@ BufferRing::Buffer& BufferRing::next()
     return wait(m_posted - count());
 }
 
-bool BufferRing::idle()
-{
-    std::lock_guard lock(m_mutex);
-    return m_done == m_posted;
-}
-
 void BufferRing::post()
 {
     {
@@ -87,10 +81,9 @@ PictureStream::PictureStream(std::size_t buffers)
 {
 }
 
-std::size_t PictureStream::add(const Picture& picture, bool digest)
+std::size_t PictureStream::add(const Picture& picture)
 {
-    const std::uint64_t size = picture.size();
-    m_entries.push_back({&picture, size, digest && fits(size), false, {}});
+    m_entries.push_back({&picture, picture.size()});
     return m_entries.size() - 1;
 }
 
@@ -100,25 +93,6 @@ PictureStream::Chunk PictureStream::chunk(std::size_t number, std::uint64_t offs
     const BufferRing::Buffer& buffer = m_ring.wait(m_first);
     const auto from = std::size_t(offset - buffer.offset);
     return {buffer.bytes.get() + from, buffer.length - from};
-}
-
-PictureStream::Digest PictureStream::digest(std::size_t number)
-{
-    Entry& entry = m_entries[number];
-    moveTo(number, 0);
-    md4_ctx context;
-    md4_init(&context);
-    for (std::uint64_t b = m_first; b < m_ring.posted(); ++b) {
-        const BufferRing::Buffer& buffer = m_ring.wait(b);
-        if (!entry.onThread)
-            md4_update(&context, buffer.length, buffer.bytes.get());
-        if (buffer.offset + buffer.length < entry.size)
-            continue;
-        if (!entry.onThread)
-            md4_digest(&context, entry.value.size(), entry.value.data());
-        return entry.value;
-    }
-    throw Error(ErrorCode::Unexpected, "a picture too big to digest ahead");
 }
 
 void PictureStream::moveTo(std::size_t number, std::uint64_t offset)
@@ -146,12 +120,8 @@ bool PictureStream::holds(std::uint64_t buffer, std::size_t number, std::uint64_
 void PictureStream::fill()
 {
     while (m_nextPicture < m_entries.size() && m_ring.posted() < m_first + m_ring.count()) {
-        Entry& entry = m_entries[m_nextPicture];
+        const Entry& entry = m_entries[m_nextPicture];
         BufferRing::Buffer& buffer = m_ring.next();
-        // The thread takes a digest when it has caught up with its reading, the caller otherwise:
-        // whichever has the time.
-        if (m_nextOffset == 0 && entry.digest)
-            entry.onThread = m_ring.idle();
         buffer.item = m_nextPicture;
         buffer.offset = m_nextOffset;
         buffer.length =
@@ -176,15 +146,7 @@ void PictureStream::restartAt(std::size_t number, std::uint64_t offset)
 
 void PictureStream::step(BufferRing::Buffer& buffer)
 {
-    Entry& entry = m_entries[buffer.item];
-    entry.picture->read(buffer.offset, buffer.bytes.get(), buffer.length);
-    if (!entry.onThread)
-        return;
-    if (buffer.offset == 0)
-        md4_init(&m_context);
-    md4_update(&m_context, buffer.length, buffer.bytes.get());
-    if (buffer.offset + buffer.length == entry.size)
-        md4_digest(&m_context, entry.value.size(), entry.value.data());
+    m_entries[buffer.item].picture->read(buffer.offset, buffer.bytes.get(), buffer.length);
 }
 
 } // namespace kestrane::presentation

@@ -2,22 +2,20 @@
 
 #include "engine/Picture.h"
 
-#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <nettle/md4.h>
 #include <thread>
 #include <vector>
 
 namespace kestrane::presentation {
 
-// How a save streams its bytes: pictures are read (and digested, for the .ppt) ahead of the writer
-// by one ring, and the file is written behind it by another, so the disk, the digests and the
-// format's own work overlap on two cores while memory stays at a few buffers.
+// How a save streams its bytes: pictures are read ahead of the writer by one ring, and the file is
+// written behind it by another, so reading, writing and the format's own work overlap while memory
+// stays at a few buffers.
 
 // A ring of 1 MiB buffers handed in order between its owner and a thread of its own, which runs
 // `step` on each: reading into it ahead of the owner, or writing it out behind. Buffers are
@@ -50,8 +48,6 @@ public:
     // The buffer to hand over next, once its last step has run; throws what that step threw.
     Buffer& next();
     void post();
-    // Whether every step handed over has run.
-    bool idle();
     // Buffer `number` as its owner described it; its bytes only once wait() returned it.
     Buffer& operator[](std::uint64_t number) { return m_buffers[number % count()]; }
     // Buffer `number` (handed over already) once its step has run; throws what the step threw.
@@ -74,16 +70,11 @@ private:
     std::thread m_thread;
 };
 
-// Reads pictures on a ring's thread ahead of the caller, in the order they were added, and takes
-// MD4 digests. The digest of a picture that fits half the ring is known before any of its bytes are
-// handed out, so the next one can be read meanwhile. The thread takes such a digest as it reads the
-// picture when it has caught up with its reading, the caller's thread otherwise, so that two cores
-// share the work as each has time. Chunks asked for out of order are read by starting over there.
+// Reads pictures on a ring's thread ahead of the caller, in the order they were added. Chunks asked
+// for out of order are read by starting over there.
 class PictureStream
 {
 public:
-    using Digest = std::array<std::uint8_t, 16>;
-
     struct Chunk
     {
         const unsigned char* bytes;
@@ -92,26 +83,17 @@ public:
 
     explicit PictureStream(std::size_t buffers);
 
-    // Pictures are added before anything is asked for; returns the picture's number. `digest`: its
-    // digest() will be asked for.
-    std::size_t add(const Picture& picture, bool digest);
-    bool fits(std::uint64_t size) const { return size <= m_ring.count() / 2 * BufferRing::bufferSize; }
+    // Pictures are added before anything is asked for; returns the picture's number.
+    std::size_t add(const Picture& picture);
     // The bytes of picture `number` from `offset` on, at most one buffer of them, valid until the
     // next call. Throws what reading the picture threw.
     Chunk chunk(std::size_t number, std::uint64_t offset);
-    // The digest of a picture that fits(), before any of it is asked for. Throws what reading it threw.
-    Digest digest(std::size_t number);
 
 private:
     struct Entry
     {
         const Picture* picture;
         std::uint64_t size;
-        // Its digest is asked for, and it fits.
-        bool digest;
-        // Digested on the ring's thread as it is read, into `value`.
-        bool onThread;
-        Digest value;
     };
 
     void step(BufferRing::Buffer& buffer);
@@ -127,8 +109,6 @@ private:
     std::uint64_t m_nextOffset = 0;
     // The oldest buffer the caller may still use; the ones before it are free.
     std::uint64_t m_first = 0;
-    // Only the ring's thread uses it.
-    md4_ctx m_context;
     // Last, so its thread ends before the entries go.
     BufferRing m_ring;
 };

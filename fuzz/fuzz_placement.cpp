@@ -1,8 +1,8 @@
 // The numeric test and every reading of the placement texts built on it, fed arbitrary bytes: the
 // input is split at line breaks into width, height, left and top.
 
-#include "base/Placement.h"
 #include "base/Error.h"
+#include "base/Placement.h"
 #include "engine/Deck.h"
 #include "settings/PlacementSettings.h"
 

@@ -128,15 +128,6 @@ public:
             m_state.fail("writing a stream", m_child);
     }
 
-    void rewrite(std::uint64_t offset, const void* data, std::size_t size) override
-    {
-        if (!gsf_output_seek(m_child, static_cast<gsf_off_t>(offset), G_SEEK_SET) || m_state.failed())
-            m_state.fail("seeking in a stream", m_child);
-        write(data, size);
-        if (!gsf_output_seek(m_child, 0, G_SEEK_END) || m_state.failed())
-            m_state.fail("seeking in a stream", m_child);
-    }
-
 private:
     GsfOutput* m_child;
     const CompoundFile::State& m_state;

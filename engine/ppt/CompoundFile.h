@@ -16,8 +16,6 @@ class StreamOutput
 public:
     virtual ~StreamOutput() = default;
     virtual void write(const void* data, std::size_t size) = 0;
-    // Replaces bytes already written at `offset` in the stream; writing goes on at the end.
-    virtual void rewrite(std::uint64_t offset, const void* data, std::size_t size) = 0;
 };
 
 // An OLE2 compound file (512-byte sectors, 64-byte mini sectors) written through a ByteSink by

@@ -1,12 +1,9 @@
 #pragma once
 
-#include "engine/Deck.h"
-#include "engine/ppt/Md4.h"
+#include "engine/DistinctPictures.h"
 #include "engine/ppt/Records.h"
 
 #include <cstdint>
-#include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace kestrane::presentation::ppt {
@@ -24,28 +21,20 @@ struct BlipKind
 
 BlipKind blipKind(PictureFormat format);
 
-// What a .ppt stores of a picture, of this size: a GIF's PNG copy; a BMP without its 14-byte file
-// header, as the DIB blip holds the bitmap from its own header on; every other picture as it is.
-std::uint64_t blipDataSize(const Picture& picture);
-
 // A BLIP record is its header, one identifier, a tag byte and the picture's bytes.
 inline constexpr std::uint64_t blipOverhead = recordHeaderSize + 16 + 1;
 
 struct StoredPicture
 {
-    const Picture* picture; // what is stored of the deck's picture (blipDataSize)
+    const Picture* picture; // the .ppt form of the deck's picture
     std::uint64_t size;
-    Md4Digest digest;
+    Digest digest;
     std::uint32_t uses;
     std::uint32_t offset; // of its BLIP record in the "Pictures" stream
 };
 
-// The deck's distinct pictures in order of first use. Pictures with the same bytes are stored once
-// and shared by every frame that shows them. Only pictures of the same size and the same last
-// bytes can have the same bytes, so only those are digested up front, to find the copies; every
-// other digest is taken while the "Pictures" stream is written, by the thread reading the pictures
-// ahead or by the writer, whichever has the time. The entries in the document need the digests, so
-// that stream is written before the document.
+// The deck's distinct pictures in their .ppt forms, each stored once and shared by every frame
+// that shows it.
 class PictureStore
 {
 public:
@@ -53,22 +42,23 @@ public:
 
     const std::vector<StoredPicture>& entries() const { return m_entries; }
     // 1-based position of the picture's entry, as the picture frames refer to it.
-    std::uint32_t pictureIndex(const Picture& picture) const { return m_index.at(&picture); }
+    std::uint32_t pictureIndex(const Picture& picture) const
+    {
+        return static_cast<std::uint32_t>(m_distinct.indexOf(picture) + 1);
+    }
 
     // The container of picture entries for the drawing group; empty when the deck has no pictures.
-    // Complete only once writeBlips() has run.
     Bytes entryContainer() const;
-    // Writes the "Pictures" stream and completes the digests.
-    void writeBlips(StreamOutput& out);
+    // Writes the "Pictures" stream.
+    void writeBlips(StreamOutput& out) const;
 
 private:
+    DistinctPictures m_distinct;
     std::vector<StoredPicture> m_entries;
-    // Whether an entry's digest is still to be taken while it is copied.
-    std::vector<bool> m_digestPending;
-    std::unordered_map<const Picture*, std::uint32_t> m_index;
-    // The BMPs as they are stored.
-    std::vector<std::unique_ptr<Picture>> m_bitmaps;
 };
+
+// What a .ppt stores of a placed picture.
+const Picture& pptFormOf(const Picture& picture);
 
 Bytes pictureEntry(const StoredPicture& picture);
 Bytes blipHeader(const StoredPicture& picture);

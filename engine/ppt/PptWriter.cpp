@@ -45,8 +45,8 @@ std::string pictureLabel(std::size_t slide, std::size_t picture)
     return "picture " + std::to_string(picture + 1) + " on slide " + std::to_string(slide + 1);
 }
 
-// Each picture object once, in order of first use. Counted before identical contents are merged,
-// so neither the limits nor the progress need to read the pictures.
+// Each picture object once, in order of first use: counted before identical contents are merged,
+// so that the limits need not read the pictures.
 std::vector<const Picture*> distinctPictures(const Deck& deck)
 {
     std::unordered_set<const Picture*> seen;
@@ -64,14 +64,13 @@ std::uint64_t bytesOf(const std::vector<const Picture*>& pictures)
 {
     std::uint64_t total = 0;
     for (const Picture* picture : pictures)
-        total += blipDataSize(*picture);
+        total += picture->pptForm().size();
     return total;
 }
 
-// A .ppt stores each picture once, however many frames show it.
-std::uint64_t distinctPictureBytes(const Deck& deck)
+std::uint64_t storedPictureBytes(const Deck& deck)
 {
-    return bytesOf(distinctPictures(deck));
+    return DistinctPictures(deck, pptFormOf).bytes();
 }
 
 std::vector<std::uint64_t> shapeCounts(const Deck& deck)
@@ -154,13 +153,12 @@ void checkPptLimits(const Deck& deck)
         limitExceeded("fewer pictures in all: the shape identifiers run out");
 }
 
-const Format pptFormat{checkPptLimits, distinctPictureBytes, writePpt};
+const Format pptFormat{checkPptLimits, storedPictureBytes, writePpt};
 
 void writePpt(const Deck& deck, ByteSink& sink)
 {
     PictureStore pictures(deck);
     CompoundFile file(sink, powerPointClassId);
-    // The pictures first: the document's picture entries carry the digests taken while copying.
     if (!pictures.entries().empty())
         file.addStream("Pictures", [&](StreamOutput& out) { pictures.writeBlips(out); });
     std::uint32_t userEditOffset = 0;

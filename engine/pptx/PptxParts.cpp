@@ -121,9 +121,9 @@ std::string defaultTextStyle()
 
 } // namespace
 
-std::string mediaFileName(std::size_t pictureNumber, PictureFormat format)
+std::string mediaFileName(std::size_t entry, PictureFormat format)
 {
-    return "image" + std::to_string(pictureNumber) + "." + mediaType(format).extension;
+    return "image" + std::to_string(entry + 1) + "." + mediaType(format).extension;
 }
 
 std::string contentTypes(const Deck& deck)
@@ -330,14 +330,16 @@ std::string slide(const SlideContent& content)
     return xml + "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/></p:clrMapOvr></p:sld>";
 }
 
-std::string slideRelationships(const SlideContent& content, std::size_t firstPictureNumber)
+std::string slideRelationships(const SlideContent& content, const DistinctPictures& media)
 {
     Relationships rels;
     const std::string type = relationshipType;
     rels.add("rId1", type + "slideLayout", "../slideLayouts/slideLayout1.xml");
-    for (std::size_t i = 0; i < content.pictures.size(); ++i)
+    for (std::size_t i = 0; i < content.pictures.size(); ++i) {
+        const Picture& picture = *content.pictures[i].picture;
         rels.add(rId(2 + i), type + "image",
-                 "../media/" + mediaFileName(firstPictureNumber + i, content.pictures[i].picture->format()));
+                 "../media/" + mediaFileName(media.indexOf(picture), picture.format()));
+    }
     return rels.finish();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/Deck.h"
+#include "engine/DistinctPictures.h"
 
 #include <chrono>
 #include <cstddef>
@@ -12,8 +13,8 @@
 // rId1 its layout and rId2 onwards its pictures, in order.
 namespace kestrane::presentation::pptx {
 
-// Pictures are numbered through the whole deck from 1; picture n is ppt/media/image<n>.<ext>.
-std::string mediaFileName(std::size_t pictureNumber, PictureFormat format);
+// The part of entry n (from 0) of the deck's distinct pictures: ppt/media/image<n+1>.<ext>.
+std::string mediaFileName(std::size_t entry, PictureFormat format);
 
 // A default content type for each picture extension the deck uses.
 std::string contentTypes(const Deck& deck);
@@ -32,6 +33,6 @@ std::string slideMasterRelationships();
 std::string slideLayout();
 std::string slideLayoutRelationships();
 std::string slide(const SlideContent& content);
-std::string slideRelationships(const SlideContent& content, std::size_t firstPictureNumber);
+std::string slideRelationships(const SlideContent& content, const DistinctPictures& media);
 
 } // namespace kestrane::presentation::pptx

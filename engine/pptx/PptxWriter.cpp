@@ -1,6 +1,7 @@
 #include "engine/pptx/PptxWriter.h"
 
 #include "base/Error.h"
+#include "engine/DistinctPictures.h"
 #include "engine/pptx/PptxParts.h"
 #include "engine/pptx/PptxUnits.h"
 #include "engine/pptx/ZipPackage.h"
@@ -50,15 +51,14 @@ void checkExtent(const char* side, double points, const std::string& label)
                   " has a " + side + " of " + formatted("%.10g", points) + " points");
 }
 
-// A .pptx stores each picture once per frame showing it.
-std::uint64_t framedPictureBytes(const Deck& deck)
+const Picture& asItIs(const Picture& picture)
 {
-    std::uint64_t total = 0;
-    for (const SlideContent& slide : deck.slides) {
-        for (const PlacedPicture& placed : slide.pictures)
-            total += placed.picture->size();
-    }
-    return total;
+    return picture;
+}
+
+std::uint64_t storedPictureBytes(const Deck& deck)
+{
+    return DistinctPictures(deck, asItIs).bytes();
 }
 
 } // namespace
@@ -78,7 +78,7 @@ void checkPptxLimits(const Deck& deck)
     }
 }
 
-const Format pptxFormat{checkPptxLimits, framedPictureBytes, writePptx};
+const Format pptxFormat{checkPptxLimits, storedPictureBytes, writePptx};
 
 void writePptx(const Deck& deck, ByteSink& sink)
 {
@@ -100,22 +100,18 @@ void writePptx(const Deck& deck, ByteSink& sink)
     zip.addText("ppt/slideMasters/_rels/slideMaster1.xml.rels", pptx::slideMasterRelationships);
     zip.addText("ppt/slideLayouts/slideLayout1.xml", pptx::slideLayout);
     zip.addText("ppt/slideLayouts/_rels/slideLayout1.xml.rels", pptx::slideLayoutRelationships);
-    std::size_t pictureNumber = 1;
+    // One media part for each distinct picture, which every frame showing it refers to.
+    const DistinctPictures media(deck, asItIs);
     for (std::size_t i = 0; i < slideCount; ++i) {
         const SlideContent& content = deck.slides[i];
         const std::string number = std::to_string(i + 1);
         zip.addText("ppt/slides/slide" + number + ".xml", [&content] { return pptx::slide(content); });
         zip.addText("ppt/slides/_rels/slide" + number + ".xml.rels",
-                    [&content, pictureNumber] { return pptx::slideRelationships(content, pictureNumber); });
-        pictureNumber += content.pictures.size();
+                    [&content, &media] { return pptx::slideRelationships(content, media); });
     }
-    pictureNumber = 1;
-    for (const SlideContent& content : deck.slides) {
-        for (const PlacedPicture& placed : content.pictures) {
-            zip.addPicture("ppt/media/" + pptx::mediaFileName(pictureNumber, placed.picture->format()),
-                           placed.picture);
-            ++pictureNumber;
-        }
+    for (std::size_t m = 0; m < media.entries().size(); ++m) {
+        const Picture& picture = *media.entries()[m].picture;
+        zip.addPicture("ppt/media/" + pptx::mediaFileName(m, picture.format()), picture);
     }
     zip.close();
 }

@@ -203,7 +203,7 @@ class PictureSource : public EntrySource
 {
 public:
     PictureSource(CallbackErrors& errors, const Picture& picture, PictureStream& stream)
-        : EntrySource(errors), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture, false))
+        : EntrySource(errors), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture))
     {
     }
 
@@ -364,10 +364,9 @@ void ZipPackage::addText(const std::string& name, std::function<std::string()> r
     add(name, source, ZIP_CM_DEFLATE);
 }
 
-void ZipPackage::addPicture(const std::string& name, std::shared_ptr<const Picture> picture)
+void ZipPackage::addPicture(const std::string& name, const Picture& picture)
 {
-    auto* state = new PictureSource(m_errors, *picture, *m_stream);
-    m_pictures.push_back(std::move(picture));
+    auto* state = new PictureSource(m_errors, picture, *m_stream);
     zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
     if (source == nullptr) {
         delete state;

@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 struct zip;
 struct zip_source;
@@ -33,8 +32,8 @@ public:
 
     // A text entry, deflated; `render` runs while the archive is written.
     void addText(const std::string& name, std::function<std::string()> render);
-    // A picture, stored as it is (it is compressed already).
-    void addPicture(const std::string& name, std::shared_ptr<const Picture> picture);
+    // A picture, stored as it is (it is compressed already); read while the archive is written.
+    void addPicture(const std::string& name, const Picture& picture);
     // Writes the archive; throws the first kestrane::Error met on the way.
     void close();
 
@@ -46,8 +45,6 @@ private:
     CallbackErrors m_errors;
     std::unique_ptr<SinkSource> m_output;
     std::unique_ptr<ZipDeflater> m_deflater;
-    // Kept here, as libzip drops its sources before the stream's thread ends.
-    std::vector<std::shared_ptr<const Picture>> m_pictures;
     std::unique_ptr<PictureStream> m_stream;
     struct zip* m_archive = nullptr;
 };

@@ -3,7 +3,6 @@
 #include "tests/support/MemoryPicture.h"
 
 #include <QTest>
-#include <nettle/md4.h>
 #include <string>
 #include <vector>
 
@@ -17,20 +16,14 @@ namespace {
 
 constexpr qint64 mib = BufferRing::bufferSize;
 
-// Asks for the bytes of `picture` from `offset` on or, with `digest`, for its digest; `fails`: the
-// picture cannot be read, and the request throws.
+// Asks for the bytes of `picture` from `offset` on; `fails`: the picture cannot be read, and the
+// request throws.
 struct Request
 {
     int picture;
     qint64 offset;
-    bool digest = false;
     bool fails = false;
 };
-
-Request digestOf(int picture)
-{
-    return {picture, 0, true};
-}
 
 // Distinct bytes at every position, so bytes from the wrong place show.
 std::string pattern(qint64 size, int seed)
@@ -41,23 +34,13 @@ std::string pattern(qint64 size, int seed)
     return bytes;
 }
 
-PictureStream::Digest md4Of(const std::string& bytes)
-{
-    md4_ctx context;
-    md4_init(&context);
-    md4_update(&context, bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
-    PictureStream::Digest digest;
-    md4_digest(&context, digest.size(), digest.data());
-    return digest;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(std::vector<qint64>)
 Q_DECLARE_METATYPE(std::vector<Request>)
 
-// The stream reads pictures ahead on its ring's thread and hands out their bytes and digests, in the
-// order the pictures were added or out of it; a picture that cannot be read fails the requests
+// The stream reads pictures ahead on its ring's thread and hands out their bytes, in the order the
+// pictures were added or out of it; a picture that cannot be read fails the requests
 // that reach it, not the ones before.
 class TestPipeline : public QObject
 {
@@ -74,20 +57,8 @@ private slots:
             << std::vector<Request>{{0, 0}, {0, 5}, {0, mib}, {0, 2 * mib}, {2, 0}};
         QTest::newRow("out of order") << std::vector<qint64>{3 * mib, 1000} << -1
                                       << std::vector<Request>{{1, 0}, {0, mib + 5}, {0, 0}, {1, 500}};
-        // A ring of four buffers digests pictures of up to two ahead, on its thread or the caller's.
-        QTest::newRow("digests") << std::vector<qint64>{2 * mib, 100, 0, mib + 1, 3 * mib} << -1
-                                 << std::vector<Request>{digestOf(0), {0, 0},      {0, mib},    digestOf(1),
-                                                         {1, 0},      digestOf(2), digestOf(3), {3, mib},
-                                                         {4, 0},      {4, 2 * mib}};
-        QTest::newRow("digests out of order")
-            << std::vector<qint64>{mib, 2 * mib, 100} << -1
-            << std::vector<Request>{digestOf(2), digestOf(0), {2, 0}, digestOf(1), {1, mib}};
-        QTest::newRow("failing picture")
-            << std::vector<qint64>{100, 100, 100} << 1
-            << std::vector<Request>{{0, 0}, {1, 0, false, true}, {0, 50}, {2, 0}};
-        QTest::newRow("failing digest")
-            << std::vector<qint64>{100, mib, 100} << 1
-            << std::vector<Request>{digestOf(0), {0, 0}, {1, 0, true, true}, digestOf(2), {2, 0}};
+        QTest::newRow("failing picture") << std::vector<qint64>{100, 100, 100} << 1
+                                         << std::vector<Request>{{0, 0}, {1, 0, true}, {0, 50}, {2, 0}};
     }
 
     void stream()
@@ -105,20 +76,16 @@ private slots:
                 pictures.push_back(std::make_unique<ChangedPicture>("image.jpg", format, bytes[i]));
             else
                 pictures.push_back(std::make_unique<MemoryPicture>("image.jpg", format, bytes[i]));
-            QCOMPARE(stream.add(*pictures[i], true), i);
+            QCOMPARE(stream.add(*pictures[i]), i);
         }
         for (const Request& request : requests) {
             const std::string& expected = bytes[std::size_t(request.picture)];
             try {
-                if (request.digest) {
-                    QVERIFY(stream.digest(std::size_t(request.picture)) == md4Of(expected));
-                } else {
-                    const PictureStream::Chunk chunk =
-                        stream.chunk(std::size_t(request.picture), std::uint64_t(request.offset));
-                    QVERIFY(chunk.length > 0 && chunk.length <= BufferRing::bufferSize);
-                    QCOMPARE(std::string(reinterpret_cast<const char*>(chunk.bytes), chunk.length),
-                             expected.substr(std::size_t(request.offset), chunk.length));
-                }
+                const PictureStream::Chunk chunk =
+                    stream.chunk(std::size_t(request.picture), std::uint64_t(request.offset));
+                QVERIFY(chunk.length > 0 && chunk.length <= BufferRing::bufferSize);
+                QCOMPARE(std::string(reinterpret_cast<const char*>(chunk.bytes), chunk.length),
+                         expected.substr(std::size_t(request.offset), chunk.length));
                 QVERIFY2(!request.fails, "the failed read went unnoticed");
             } catch (const Error& error) {
                 QVERIFY2(request.fails, error.what());

@@ -186,14 +186,6 @@ void TestPptWriter::initTestCase()
                 {{png, {1, 2, 3, 4}}},
                 {{jpeg, {9, 10, 110, 120}}}}),
         true);
-    // Pictures held whole until their digest is known, wrapping round the room for them, between
-    // pictures too big to hold and copies whose digest is known before
-    const auto big = noisePicture(7 * 1024 * 1024, 11);
-    add("small, big and shared pictures",
-        sameBoxDeck({noisePicture(200000, 12), big, jpeg, noisePicture(3 * 1024 * 1024, 13),
-                     noisePicture(5 * 1024 * 1024 + 1, 14), jpeg, big, noisePicture(6 * 1024 * 1024, 15),
-                     noisePicture(6 * 1024 * 1024 + 1, 16), noisePicture(100, 17)},
-                    {1, 2, 3, 4}));
     add("picture over 20 MB",
         deckOf({{{png, {0, 0, 72, 72}}}, {{noisePicture(21 * 1000 * 1000 + 3, 99), {10, 20, 300, 200}}}}));
     // More shapes than one identifier cluster holds

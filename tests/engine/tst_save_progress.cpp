@@ -89,7 +89,8 @@ private slots:
 
     void noEndAfterAFailure_data() { reportsWhileSaving_data(); }
 
-    // A picture rewritten after it was added makes the save fail while it is copied.
+    // A picture rewritten after it was added makes the save fail, while it is digested or copied:
+    // whether its digest was taken before the change is up to the engine's digest thread.
     void noEndAfterAFailure()
     {
         QFETCH(QString, suffix);
@@ -108,8 +109,8 @@ private slots:
             QCOMPARE(error.code(), ErrorCode::PictureChanged);
         }
         application->Quit();
-        QVERIFY(!reports.empty());
-        QVERIFY(reports.back().first < m_total);
+        for (const Report& report : reports)
+            QVERIFY(report.first < m_total);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QCOMPARE(file.write(original), qint64(original.size()));
     }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/Error.h"
-#include "engine/GifToPng.h"
 #include "engine/Picture.h"
+#include "engine/PptForm.h"
 
 #include <cstring>
 #include <memory>
@@ -34,11 +34,16 @@ public:
         std::memcpy(buffer, m_bytes.data() + offset, length);
     }
 
-    const Picture* pngCopy() const override { return m_pngCopy.get(); }
+    const Picture& pptForm() const override
+    {
+        if (m_pptForm)
+            return *m_pptForm;
+        return *this;
+    }
 
     const std::string& bytes() const { return m_bytes; }
-    // A GIF gets its PNG copy the way a picture file does.
-    void makePngCopy() { m_pngCopy = presentation::convertGifToPng(*this, m_name); }
+    // Gets its .ppt form the way a picture file does.
+    void makePptForm() { m_pptForm = presentation::makePptForm(*this, m_name); }
 
 private:
     std::string m_name;
@@ -46,7 +51,7 @@ private:
     std::string m_bytes;
     int m_failAfterReads;
     mutable int m_reads = 0;
-    std::unique_ptr<Picture> m_pngCopy;
+    std::unique_ptr<Picture> m_pptForm;
 };
 
 // A picture whose file changed after it was added: every read fails.

@@ -106,7 +106,7 @@ QByteArray pptBytes(const presentation::Picture& picture)
 {
     switch (picture.format()) {
     case PictureFormat::Gif:
-        return pictureBytes(*picture.pngCopy());
+        return pictureBytes(picture.pptForm());
     case PictureFormat::Bmp:
         return pictureBytes(picture).mid(14);
     default:
@@ -117,8 +117,7 @@ QByteArray pptBytes(const presentation::Picture& picture)
 QByteArray pptBytes(PictureFormat format, const QByteArray& fileBytes)
 {
     MemoryPicture picture("picture", format, fileBytes.toStdString());
-    if (format == PictureFormat::Gif)
-        picture.makePngCopy();
+    picture.makePptForm();
     return pptBytes(picture);
 }
 

@@ -124,8 +124,7 @@ std::shared_ptr<MemoryPicture> testPicture(TestImage kind, int variant)
     const QByteArray bytes = makeTestImage(dir.filePath(name), kind, variant);
     auto picture =
         std::make_shared<MemoryPicture>(name.toStdString(), pictureFormat(kind), bytes.toStdString());
-    if (kind == TestImage::Gif)
-        picture->makePngCopy();
+    picture->makePptForm();
     return picture;
 }
 
