@@ -76,8 +76,7 @@ void BufferRing::run()
     }
 }
 
-PictureStream::PictureStream(std::size_t buffers)
-    : m_ring(buffers, [this](BufferRing::Buffer& b) { step(b); })
+PictureStream::PictureStream() : m_ring(readAhead, [this](BufferRing::Buffer& b) { step(b); })
 {
 }
 

@@ -81,7 +81,10 @@ public:
         std::size_t length;
     };
 
-    explicit PictureStream(std::size_t buffers);
+    // Megabytes read ahead of the caller.
+    static constexpr std::size_t readAhead = 4;
+
+    PictureStream();
 
     // Pictures are added before anything is asked for; returns the picture's number.
     std::size_t add(const Picture& picture);

@@ -7,9 +7,6 @@ namespace kestrane::presentation::ppt {
 
 namespace {
 
-// Pictures read ahead of the writer.
-constexpr std::size_t readAheadBuffers = 12;
-
 constexpr std::uint8_t blipTypeJpeg = 0x05;
 constexpr std::uint8_t blipTypePng = 0x06;
 constexpr std::uint8_t blipTypeDib = 0x07;
@@ -90,7 +87,7 @@ Bytes PictureStore::entryContainer() const
 
 void PictureStore::writeBlips(StreamOutput& out) const
 {
-    PictureStream stream(readAheadBuffers);
+    PictureStream stream;
     for (const StoredPicture& picture : m_entries)
         stream.add(*picture.picture);
     for (std::size_t e = 0; e < m_entries.size(); ++e) {

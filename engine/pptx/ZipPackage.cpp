@@ -51,9 +51,6 @@ private:
 
 namespace {
 
-// Megabytes of pictures read ahead of libzip's copying.
-constexpr std::size_t readAheadBuffers = 4;
-
 // A fixed local time (2000-01-01 00:00): libzip stores local DOS time, so building it from local
 // fields gives the same stored bytes in every time zone.
 time_t fixedTimestamp()
@@ -331,7 +328,7 @@ private:
 
 ZipPackage::ZipPackage(ByteSink& sink)
     : m_output(std::make_unique<SinkSource>(sink, m_errors)), m_deflater(std::make_unique<ZipDeflater>()),
-      m_stream(std::make_unique<PictureStream>(readAheadBuffers))
+      m_stream(std::make_unique<PictureStream>())
 {
     zip_error_t error;
     zip_error_init(&error);

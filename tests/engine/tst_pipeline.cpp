@@ -68,7 +68,7 @@ private slots:
         QFETCH(std::vector<Request>, requests);
         std::vector<std::string> bytes;
         std::vector<std::unique_ptr<MemoryPicture>> pictures;
-        PictureStream stream(4);
+        PictureStream stream;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             bytes.push_back(pattern(sizes[i], int(i)));
             const auto format = presentation::PictureFormat::Jpeg;
