@@ -122,13 +122,11 @@ private slots:
     void failingPicture_data()
     {
         QTest::addColumn<QString>("format");
-        QTest::addColumn<int>("goodReads");
-        QTest::addColumn<bool>("anythingWritten");
-        // Both formats take every digest, a picture at a time in 1 MiB reads, before they write; then
-        // they copy the pictures in 1 MiB reads.
+        QTest::addColumn<bool>("digested");
+        // Both formats take every digest before they write anything.
         for (const char* format : formatNames) {
-            QTest::addRow("%s: while taking its digest", format) << QString(format) << 1 << false;
-            QTest::addRow("%s: while copying it", format) << QString(format) << 3 << true;
+            QTest::addRow("%s: while taking its digest", format) << QString(format) << false;
+            QTest::addRow("%s: while copying it", format) << QString(format) << true;
         }
     }
 
@@ -136,11 +134,14 @@ private slots:
     void failingPicture()
     {
         QFETCH(QString, format);
-        QFETCH(int, goodReads);
-        QFETCH(bool, anythingWritten);
+        QFETCH(bool, digested);
         const auto changing = std::make_shared<MemoryPicture>("image7.jpg", PictureFormat::Jpeg,
-                                                              noiseJpeg(1500000, 7).toStdString(), goodReads);
-        const Deck deck = sameBoxDeck({noisePicture(1000, 8), changing});
+                                                              noiseJpeg(1000, 7).toStdString());
+        if (digested)
+            changing->digest();
+        changing->change();
+        // Megabytes ahead of it, so that the file has begun by the time it is copied.
+        const Deck deck = sameBoxDeck({noisePicture(3 << 20, 8), changing});
         MemorySink sink;
         try {
             writer(format.toStdString()).write(deck, sink);
@@ -149,7 +150,7 @@ private slots:
             QCOMPARE(error.code(), ErrorCode::PictureChanged);
             QVERIFY2(QString::fromStdString(error.description()).contains("image7.jpg"), error.what());
         }
-        QCOMPARE(!sink.bytes().empty(), anythingWritten);
+        QCOMPARE(!sink.bytes().empty(), digested);
     }
 
     void limits_data()

@@ -10,15 +10,12 @@
 
 namespace kestrane::testing {
 
-// A picture held in memory, for tests that need no files. `failAfterReads` makes the read after
-// that many good ones throw PictureChanged, as a file edited during the save would.
+// A picture held in memory, for tests that need no files.
 class MemoryPicture : public presentation::Picture
 {
 public:
-    MemoryPicture(std::string name, presentation::PictureFormat format, std::string bytes,
-                  int failAfterReads = -1)
-        : m_name(std::move(name)), m_format(format), m_bytes(std::move(bytes)),
-          m_failAfterReads(failAfterReads)
+    MemoryPicture(std::string name, presentation::PictureFormat format, std::string bytes)
+        : m_name(std::move(name)), m_format(format), m_bytes(std::move(bytes))
     {
     }
 
@@ -27,7 +24,7 @@ public:
     std::uint64_t size() const override { return m_bytes.size(); }
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
-        if (m_failAfterReads >= 0 && m_reads++ >= m_failAfterReads)
+        if (m_changed)
             throw Error(ErrorCode::PictureChanged, m_name);
         if (offset + length > m_bytes.size())
             throw Error(ErrorCode::PictureCorrupt, m_name + ": read past the end");
@@ -42,6 +39,8 @@ public:
     }
 
     const std::string& bytes() const { return m_bytes; }
+    // Every read from now on throws PictureChanged, as after the file was edited.
+    void change() { m_changed = true; }
     // Gets its .ppt form the way a picture file does.
     void makePptForm() { m_pptForm = presentation::makePptForm(*this, m_name); }
 
@@ -49,8 +48,7 @@ private:
     std::string m_name;
     presentation::PictureFormat m_format;
     std::string m_bytes;
-    int m_failAfterReads;
-    mutable int m_reads = 0;
+    bool m_changed = false;
     std::unique_ptr<Picture> m_pptForm;
 };
 
@@ -59,8 +57,9 @@ class ChangedPicture : public MemoryPicture
 {
 public:
     ChangedPicture(std::string name, presentation::PictureFormat format, std::string bytes)
-        : MemoryPicture(std::move(name), format, std::move(bytes), 0)
+        : MemoryPicture(std::move(name), format, std::move(bytes))
     {
+        change();
     }
 };
 
