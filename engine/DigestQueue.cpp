@@ -4,10 +4,6 @@
 
 namespace kestrane::presentation {
 
-DigestQueue::DigestQueue() : m_thread([this] { run(); })
-{
-}
-
 DigestQueue::~DigestQueue()
 {
     {
@@ -16,11 +12,14 @@ DigestQueue::~DigestQueue()
         m_waiting.clear();
     }
     m_changed.notify_all();
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void DigestQueue::add(std::shared_ptr<const Picture> picture)
 {
+    if (!m_thread.joinable())
+        m_thread = std::thread([this] { run(); });
     {
         std::lock_guard lock(m_mutex);
         m_waiting.push_back(std::move(picture));

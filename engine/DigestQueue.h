@@ -17,7 +17,7 @@ namespace kestrane::presentation {
 class DigestQueue
 {
 public:
-    DigestQueue();
+    DigestQueue() = default;
     ~DigestQueue();
     DigestQueue(const DigestQueue&) = delete;
     DigestQueue& operator=(const DigestQueue&) = delete;
@@ -34,7 +34,7 @@ private:
     std::deque<std::shared_ptr<const Picture>> m_waiting;
     bool m_busy = false;
     bool m_stopping = false;
-    // Last, so it starts once the rest is there.
+    // Started by the first picture.
     std::thread m_thread;
 };
 

@@ -2,7 +2,6 @@
 
 #include "base/Error.h"
 #include "engine/ImageHeader.h"
-#include "engine/PptForm.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -37,17 +36,10 @@ public:
     FilePicture& operator=(const FilePicture&) = delete;
 
     void setFormat(PictureFormat format) { m_format = format; }
-    void setPptForm(std::unique_ptr<Picture> form) { m_pptForm = std::move(form); }
 
     const std::string& name() const override { return m_name; }
     PictureFormat format() const override { return m_format; }
     std::uint64_t size() const override { return std::uint64_t(m_status.st_size); }
-    const Picture& pptForm() const override
-    {
-        if (m_pptForm)
-            return *m_pptForm;
-        return *this;
-    }
 
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
@@ -90,7 +82,6 @@ private:
     int m_fd;
     struct stat m_status;
     PictureFormat m_format = PictureFormat::Jpeg;
-    std::unique_ptr<Picture> m_pptForm;
 };
 
 // Opens without blocking and without side effects on anything but a regular file: the type is
@@ -155,7 +146,7 @@ std::shared_ptr<const Picture> openPictureFile(const std::string& path)
     picture->setFormat(formatOf(probeImage(read, picture->size()), path));
     // Made now, while the file is known to be as it was checked: what a .ppt stores of it is fixed
     // from here on, and a GIF that cannot be decoded is refused before anything is saved.
-    picture->setPptForm(makePptForm(*picture, path));
+    picture->makePptForm(path);
     return picture;
 }
 

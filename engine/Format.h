@@ -2,6 +2,7 @@
 
 #include "engine/ByteSink.h"
 #include "engine/Deck.h"
+#include "engine/DistinctPictures.h"
 
 #include <cstdint>
 
@@ -16,8 +17,9 @@ struct Format
     // Throws kestrane::Error (FormatLimitExceeded) when the deck does not fit the format; the
     // save calls it once, before the target file is touched.
     void (*checkLimits)(const Deck& deck);
-    // The picture bytes the file will hold, which the save's progress is counted against.
-    std::uint64_t (*pictureBytes)(const Deck& deck);
+    // What the file stores of a placed picture: the save's progress is counted against the bytes
+    // of those, identical ones once.
+    DistinctPictures::Form stored;
     void (*write)(const Deck& deck, ByteSink& sink);
 };
 

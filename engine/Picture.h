@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -37,14 +38,21 @@ public:
     virtual PictureFormat format() const = 0;
     virtual std::uint64_t size() const = 0;
     virtual void read(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
-    // What a .ppt stores of the picture (PptForm.h), made when the picture was added.
-    virtual const Picture& pptForm() const { return *this; }
+
+    // What a .ppt stores of the picture: a GIF, which the format has no record for, as a PNG of
+    // its first frame (GifToPng.h); a BMP without its 14-byte file header, as the format's bitmap
+    // record holds it from the bitmap's own header on; every other picture as it is.
+    const Picture& pptForm() const { return m_pptForm ? *m_pptForm : *this; }
+    // Called once the picture is known to be sound, by whoever took it in; the GIF's copy is made
+    // here. Throws what convertGifToPng throws, naming `path`.
+    void makePptForm(const std::string& path);
 
     // The digest of the bytes, read once: the first call takes it, a call on another thread
     // meanwhile waits for it. Throws what reading throws; the next call then tries again.
     const Digest& digest() const;
 
 private:
+    std::unique_ptr<Picture> m_pptForm;
     mutable std::once_flag m_digested;
     mutable Digest m_digest{};
 };

@@ -23,7 +23,7 @@ void saveDeck(const Deck& deck, const std::string& fileName, const SaveProgress&
 {
     const Format& format = formatFor(fileName);
     format.checkLimits(deck);
-    AtomicFile file(fileName, format.pictureBytes(deck), progress);
+    AtomicFile file(fileName, DistinctPictures(deck, format.stored).bytes(), progress);
     format.write(deck, file);
     file.commit();
 }

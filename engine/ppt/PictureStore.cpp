@@ -42,10 +42,8 @@ PictureStore::PictureStore(const Deck& deck) : m_distinct(deck, pptFormOf)
 {
     std::uint64_t offset = 0;
     for (const DistinctPictures::Entry& entry : m_distinct.entries()) {
-        const std::uint64_t size = entry.picture->size();
-        m_entries.push_back(
-            {entry.picture, size, entry.picture->digest(), entry.uses, static_cast<std::uint32_t>(offset)});
-        offset += size + blipOverhead;
+        m_entries.push_back({entry.picture, entry.uses, static_cast<std::uint32_t>(offset)});
+        offset += entry.picture->size() + blipOverhead;
     }
 }
 
@@ -54,9 +52,10 @@ Bytes pictureEntry(const StoredPicture& picture)
     const BlipKind kind = blipKind(picture.picture->format());
     FieldWriter entry;
     entry.u8(kind.blipType).u8(kind.blipType);
-    entry.raw(picture.digest.data(), picture.digest.size());
+    const Digest& digest = picture.picture->digest();
+    entry.raw(digest.data(), digest.size());
     entry.u16(0x00FF);
-    entry.u32(static_cast<std::uint32_t>(picture.size + blipOverhead));
+    entry.u32(static_cast<std::uint32_t>(picture.picture->size() + blipOverhead));
     entry.u32(picture.uses);
     entry.u32(picture.offset);
     entry.zeros(4); // unused, no name, unused, unused
@@ -68,8 +67,9 @@ Bytes blipHeader(const StoredPicture& picture)
     const BlipKind kind = blipKind(picture.picture->format());
     Bytes header;
     appendHeader(header, kind.recordType, 0, kind.instance,
-                 static_cast<std::uint32_t>(picture.size + blipOverhead - recordHeaderSize));
-    header.insert(header.end(), picture.digest.begin(), picture.digest.end());
+                 static_cast<std::uint32_t>(picture.picture->size() + blipOverhead - recordHeaderSize));
+    const Digest& digest = picture.picture->digest();
+    header.insert(header.end(), digest.begin(), digest.end());
     header.push_back(0xFF);
     return header;
 }
@@ -93,7 +93,7 @@ void PictureStore::writeBlips(StreamOutput& out) const
     for (std::size_t e = 0; e < m_entries.size(); ++e) {
         const Bytes header = blipHeader(m_entries[e]);
         out.write(header.data(), header.size());
-        for (std::uint64_t offset = 0; offset < m_entries[e].size;) {
+        for (std::uint64_t offset = 0, size = m_entries[e].picture->size(); offset < size;) {
             const PictureStream::Chunk chunk = stream.chunk(e, offset);
             out.write(chunk.bytes, chunk.length);
             offset += chunk.length;

@@ -27,8 +27,6 @@ inline constexpr std::uint64_t blipOverhead = recordHeaderSize + 16 + 1;
 struct StoredPicture
 {
     const Picture* picture; // the .ppt form of the deck's picture
-    std::uint64_t size;
-    Digest digest;
     std::uint32_t uses;
     std::uint32_t offset; // of its BLIP record in the "Pictures" stream
 };

@@ -45,32 +45,19 @@ std::string pictureLabel(std::size_t slide, std::size_t picture)
     return "picture " + std::to_string(picture + 1) + " on slide " + std::to_string(slide + 1);
 }
 
-// Each picture object once, in order of first use: counted before identical contents are merged,
-// so that the limits need not read the pictures.
-std::vector<const Picture*> distinctPictures(const Deck& deck)
+// The deck's picture objects, each once, and the bytes of their BLIP records: counted before
+// identical contents are merged, so that the limits need not read the pictures.
+std::pair<std::size_t, std::uint64_t> pictureObjects(const Deck& deck)
 {
     std::unordered_set<const Picture*> seen;
-    std::vector<const Picture*> pictures;
+    std::uint64_t bytes = 0;
     for (const SlideContent& slide : deck.slides) {
         for (const PlacedPicture& placed : slide.pictures) {
             if (seen.insert(placed.picture.get()).second)
-                pictures.push_back(placed.picture.get());
+                bytes += placed.picture->pptForm().size() + blipOverhead;
         }
     }
-    return pictures;
-}
-
-std::uint64_t bytesOf(const std::vector<const Picture*>& pictures)
-{
-    std::uint64_t total = 0;
-    for (const Picture* picture : pictures)
-        total += picture->pptForm().size();
-    return total;
-}
-
-std::uint64_t storedPictureBytes(const Deck& deck)
-{
-    return DistinctPictures(deck, pptFormOf).bytes();
+    return {seen.size(), bytes};
 }
 
 std::vector<std::uint64_t> shapeCounts(const Deck& deck)
@@ -141,11 +128,10 @@ void checkPptLimits(const Deck& deck)
                               " is too small to show");
         }
     }
-    const std::vector<const Picture*> pictures = distinctPictures(deck);
-    if (pictures.size() > maxPictures)
+    const auto [pictures, blipBytes] = pictureObjects(deck);
+    if (pictures > maxPictures)
         limitExceeded("at most " + std::to_string(maxPictures) +
-                      " different pictures, this presentation has " + std::to_string(pictures.size()));
-    const std::uint64_t blipBytes = bytesOf(pictures) + pictures.size() * blipOverhead;
+                      " different pictures, this presentation has " + std::to_string(pictures));
     if (blipBytes > maxStreamSize)
         limitExceeded("at most 2 GiB of pictures in all, these pictures need " + std::to_string(blipBytes) +
                       " bytes");
@@ -153,7 +139,7 @@ void checkPptLimits(const Deck& deck)
         limitExceeded("fewer pictures in all: the shape identifiers run out");
 }
 
-const Format pptFormat{checkPptLimits, storedPictureBytes, writePpt};
+const Format pptFormat{checkPptLimits, pptFormOf, writePpt};
 
 void writePpt(const Deck& deck, ByteSink& sink)
 {

@@ -56,11 +56,6 @@ const Picture& asItIs(const Picture& picture)
     return picture;
 }
 
-std::uint64_t storedPictureBytes(const Deck& deck)
-{
-    return DistinctPictures(deck, asItIs).bytes();
-}
-
 } // namespace
 
 void checkPptxLimits(const Deck& deck)
@@ -78,7 +73,7 @@ void checkPptxLimits(const Deck& deck)
     }
 }
 
-const Format pptxFormat{checkPptxLimits, storedPictureBytes, writePptx};
+const Format pptxFormat{checkPptxLimits, asItIs, writePptx};
 
 void writePptx(const Deck& deck, ByteSink& sink)
 {

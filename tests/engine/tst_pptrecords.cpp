@@ -252,7 +252,7 @@ void TestPptRecords::blipHeaderAndEntry()
     QFETCH(QByteArray, entryHeader);
     MemoryPicture picture("p", static_cast<PictureFormat>(format), std::string(100, 0x5A));
     const Digest digest = md4Of(QByteArray::fromStdString(picture.bytes()));
-    const StoredPicture stored{&picture, 100, digest, 3, 4242};
+    const StoredPicture stored{&picture, 3, 4242};
 
     const Bytes blip = blipHeader(stored);
     QCOMPARE(blip.size(), std::size_t(25));

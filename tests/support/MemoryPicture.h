@@ -2,7 +2,6 @@
 
 #include "base/Error.h"
 #include "engine/Picture.h"
-#include "engine/PptForm.h"
 
 #include <cstring>
 #include <memory>
@@ -31,25 +30,17 @@ public:
         std::memcpy(buffer, m_bytes.data() + offset, length);
     }
 
-    const Picture& pptForm() const override
-    {
-        if (m_pptForm)
-            return *m_pptForm;
-        return *this;
-    }
-
     const std::string& bytes() const { return m_bytes; }
     // Every read from now on throws PictureChanged, as after the file was edited.
     void change() { m_changed = true; }
     // Gets its .ppt form the way a picture file does.
-    void makePptForm() { m_pptForm = presentation::makePptForm(*this, m_name); }
+    void makePptForm() { Picture::makePptForm(m_name); }
 
 private:
     std::string m_name;
     presentation::PictureFormat m_format;
     std::string m_bytes;
     bool m_changed = false;
-    std::unique_ptr<Picture> m_pptForm;
 };
 
 // A picture whose file changed after it was added: every read fails.
