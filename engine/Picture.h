@@ -53,7 +53,8 @@ public:
 
 private:
     std::unique_ptr<Picture> m_pptForm;
-    mutable std::once_flag m_digested;
+    mutable std::mutex m_digesting;
+    mutable bool m_digested = false;
     mutable Digest m_digest{};
 };
 
