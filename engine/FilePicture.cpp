@@ -32,8 +32,6 @@ public:
     {
     }
     ~FilePicture() override { ::close(m_fd); }
-    FilePicture(const FilePicture&) = delete;
-    FilePicture& operator=(const FilePicture&) = delete;
 
     void setFormat(PictureFormat format) { m_format = format; }
 
