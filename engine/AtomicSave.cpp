@@ -152,14 +152,19 @@ AtomicFile::AtomicFile(const std::string& path, std::uint64_t total, SaveProgres
     m_buffer = &m_ring.next();
 }
 
+void AtomicFile::count(std::uint64_t bytes)
+{
+    m_counted += bytes;
+    // Headers and parts add to the pictures; the count stays below the total until the end.
+    if (m_progress && m_counted >= m_nextReport && m_counted < m_total) {
+        m_progress(m_counted, m_total);
+        m_nextReport = m_counted + reportStep;
+    }
+}
+
 void AtomicFile::write(const void* data, std::size_t size)
 {
-    m_written += size;
-    // Headers and parts add to the pictures; the count stays below the total until the end.
-    if (m_progress && m_written >= m_nextReport && m_written < m_total) {
-        m_progress(m_written, m_total);
-        m_nextReport = m_written + reportStep;
-    }
+    count(size);
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         if (m_cursor == BufferRing::bufferSize)

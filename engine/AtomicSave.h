@@ -15,8 +15,8 @@ namespace kestrane::presentation {
 // refused before anything is written, as a direct write would be; where `path` is a symbolic link,
 // the file it names is replaced and the link stays. Every failure throws kestrane::Error.
 //
-// The bytes written, rewritten ones included, are reported to `progress` against `total` (see
-// SaveProgress.h), done == total only once committed.
+// The bytes written, rewritten ones included, and those count() is told of are reported to
+// `progress` against `total` (see SaveProgress.h), done == total only once committed.
 //
 // Bytes gather in a ring's buffers; a full one is written by the ring's thread while the writer
 // fills the next, so producing the bytes and copying them into the file overlap. A seek back into
@@ -32,6 +32,8 @@ public:
     void write(const void* data, std::size_t size) override;
     void seek(std::uint64_t position) override;
     std::uint64_t position() const override { return m_buffer->offset + m_cursor; }
+    // Work of the save that writes nothing, counted towards the progress as bytes written are.
+    void count(std::uint64_t bytes);
 
     // Makes the content durable, then puts it in place in one step.
     void commit();
@@ -56,7 +58,7 @@ private:
     TempFile m_file;
     SaveProgress m_progress;
     std::uint64_t m_total;
-    std::uint64_t m_written = 0;
+    std::uint64_t m_counted = 0;
     std::uint64_t m_nextReport;
     // Only the ring's thread uses it.
     std::uint64_t m_writebackFrom = 0;

@@ -43,7 +43,7 @@ const Digest& Picture::digest() const
     // Not std::call_once: with libstdc++ a call that throws can leave its flag taken (seen under
     // ThreadSanitizer), and a picture that failed must be tried again.
     std::lock_guard lock(m_digesting);
-    if (m_digested)
+    if (m_digested.load(std::memory_order_relaxed))
         return m_digest;
     // A piece at a time keeps memory flat for any picture size.
     std::array<std::uint8_t, 64 * 1024> buffer;
@@ -57,7 +57,7 @@ const Digest& Picture::digest() const
         offset += length;
     }
     md4_digest(&context, m_digest.size(), m_digest.data());
-    m_digested = true;
+    m_digested.store(true, std::memory_order_release);
     return m_digest;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -50,11 +51,13 @@ public:
     // The digest of the bytes, read once: the first call takes it, a call on another thread
     // meanwhile waits for it. Throws what reading throws; the next call then tries again.
     const Digest& digest() const;
+    // Whether digest() would return at once; never waits for a digest being taken.
+    bool digested() const { return m_digested.load(std::memory_order_acquire); }
 
 private:
     std::unique_ptr<Picture> m_pptForm;
     mutable std::mutex m_digesting;
-    mutable bool m_digested = false;
+    mutable std::atomic<bool> m_digested = false;
     mutable Digest m_digest{};
 };
 
