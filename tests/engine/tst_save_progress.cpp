@@ -179,9 +179,6 @@ private slots:
         QVERIFY(progress.updates.size() >= 2);
         for (const std::string& update : progress.updates)
             QVERIFY2(update.starts_with("Saving "), update.c_str());
-        const std::string& last = progress.updates.back();
-        const std::size_t slash = last.find('/');
-        QCOMPARE(last.substr(7, slash - 7), last.substr(slash + 1));
         application->Quit();
     }
 };
