@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(buffer, data + offset, got);
         return got;
     };
-    const ImageKind kind = probeImage(read, size);
+    const auto [kind, orientation] = probeImage(read, size);
 
     // Fill bytes cost a read each; every other step a few per segment, of which there are at most 4096.
     require(reads <= 2 * size + 4 * 4096 + 8);

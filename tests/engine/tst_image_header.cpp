@@ -95,7 +95,7 @@ QByteArray tiff(quint32 directory, int entries)
     return bytes + le16(entries) + QByteArray(12 * entries, '\1') + le32(0);
 }
 
-ImageKind probe(const QByteArray& bytes)
+kestrane::presentation::ProbedImage probeAll(const QByteArray& bytes)
 {
     const auto read = [&bytes](std::uint64_t offset, unsigned char* buffer,
                                std::size_t length) -> std::size_t {
@@ -106,6 +106,11 @@ ImageKind probe(const QByteArray& bytes)
         return n;
     };
     return probeImage(read, std::uint64_t(bytes.size()));
+}
+
+ImageKind probe(const QByteArray& bytes)
+{
+    return probeAll(bytes).kind;
 }
 
 } // namespace

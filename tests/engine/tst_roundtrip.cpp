@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 #include <map>
 #include <stdexcept>
 
@@ -61,6 +62,19 @@ const QList<Case> cases = {
 // The format Apache POI reads too.
 const Format& ppt = formats[1];
 
+// A phone's eight orientations, each photo on its own slide in this box, which is neither square
+// nor the pictures' shape: each must fill it exactly, upright.
+const QStringList uprightPlacement{QStringLiteral("100"), QStringLiteral("60"), QStringLiteral("200"),
+                                   QStringLiteral("300")};
+
+// RGB colours, as makeOrientedPhoto paints its quarters.
+using Colour = std::array<int, 3>;
+constexpr Colour red{255, 0, 0};
+constexpr Colour green{0, 255, 0};
+constexpr Colour blue{0, 0, 255};
+constexpr Colour black{0, 0, 0};
+constexpr Colour white{255, 255, 255};
+
 // What the engine's clock says during every save.
 const auto savedAt = std::chrono::sys_days{std::chrono::year(2026) / 12 / 7} + std::chrono::hours(19) +
                      std::chrono::minutes(50) + std::chrono::seconds(26);
@@ -94,7 +108,8 @@ private:
     QTemporaryDir m_dir;
     std::map<QString, QList<QByteArray>> m_sources;
     std::map<QString, testing::OdpDocument> m_imported;
-    std::map<QString, testing::PoiResult> m_poi; // by file
+    std::map<QString, testing::PoiResult> m_poi;                     // by file
+    std::map<QString, std::vector<testing::RenderedPage>> m_upright; // by format
 
     static QString key(const Format& format, const Case& testCase)
     {
@@ -119,15 +134,24 @@ private:
         return bytes;
     }
 
+    QString uprightFile(const Format& format) const
+    {
+        return m_dir.filePath(QStringLiteral("upright %1%2").arg(format.name, format.suffix));
+    }
+
     void save(const Case& testCase, const QString& target)
     {
-        const QString folder = m_dir.filePath(
-            QString::fromUtf8("Bilder \xC3\xA4\xC3\xB6\xC3\xBC \xE5\x86\x99 ") + testCase.name);
+        save(m_dir.filePath(QString::fromUtf8("Bilder \xC3\xA4\xC3\xB6\xC3\xBC \xE5\x86\x99 ") +
+                            testCase.name),
+             int(testCase.pictures.size()), testCase.placement, target);
+    }
+
+    void save(const QString& folder, int pictures, const QStringList& p, const QString& target)
+    {
         auto app = presentation::startApplication({}, [] { return savedAt; });
         auto pres = app->Presentations().Add();
-        for (int n = 1; n <= testCase.pictures.size(); ++n) {
+        for (int n = 1; n <= pictures; ++n) {
             const std::string file = (folder + QStringLiteral("/image%1.jpg").arg(n)).toStdString();
-            const QStringList& p = testCase.placement;
             pres->Slides()
                 .Add(n, automation::ppLayoutBlank)
                 ->Shapes()
@@ -160,10 +184,25 @@ private slots:
                     m_sources[keys.back()] = sources;
                 }
             }
+            // Phone photos, the tags in both byte orders.
+            const QString photos = m_dir.filePath(QStringLiteral("Fotos"));
+            QDir().mkpath(photos);
+            for (int orientation = 1; orientation <= 8; ++orientation)
+                testing::makeOrientedPhoto(photos + QStringLiteral("/image%1.jpg").arg(orientation),
+                                           orientation, orientation % 2 == 0);
+            QStringList uprightFiles;
+            for (const Format& format : formats) {
+                uprightFiles << uprightFile(format);
+                save(photos, 8, uprightPlacement, uprightFiles.back());
+            }
+            pptFiles << uprightFile(ppt);
             testing::PoiRun poi(pptFiles);
             const auto documents = testing::readWithLibreOffice(files);
             for (qsizetype i = 0; i < keys.size(); ++i)
                 m_imported[keys[i]] = documents[std::size_t(i)];
+            const auto rendered = testing::renderWithLibreOffice(uprightFiles);
+            for (qsizetype f = 0; f < formats.size(); ++f)
+                m_upright[formats[f].name] = rendered[std::size_t(f)];
             m_poi = poi.results();
         } catch (const std::exception& error) {
             QFAIL(error.what());
@@ -210,6 +249,102 @@ private slots:
         const auto poi = m_poi.find(deckFile(ppt, testCase));
         QVERIFY(poi != m_poi.end());
         testing::verifyPoiRead(poi->second, expectedSlides(testCase, sources), savedAt);
+    }
+
+    void uprightInTypedBox_data()
+    {
+        QTest::addColumn<int>("formatIndex");
+        QTest::addColumn<int>("orientation");
+        // How the .ppt holds each: its turn in degrees and its mirrors
+        QTest::addColumn<double>("pptRotation");
+        QTest::addColumn<bool>("flipH");
+        QTest::addColumn<bool>("flipV");
+        const struct
+        {
+            const char* name;
+            double rotation;
+            bool flipH;
+            bool flipV;
+        } turns[] = {{"1 as stored", 0, false, false},
+                     {"2 mirrored", 0, true, false},
+                     {"3 upside down", 180, false, false},
+                     {"4 mirrored top to bottom", 0, false, true},
+                     {"5 mirrored about the diagonal", 90, true, false},
+                     {"6 turned clockwise", 90, false, false},
+                     {"7 mirrored about the other diagonal", 270, true, false},
+                     {"8 turned anticlockwise", 270, false, false}};
+        for (qsizetype f = 0; f < formats.size(); ++f) {
+            for (int o = 1; o <= 8; ++o) {
+                const auto& turn = turns[o - 1];
+                QTest::addRow("%s %s", qPrintable(formats[f].name), turn.name)
+                    << int(f) << o << turn.rotation << turn.flipH << turn.flipV;
+            }
+        }
+    }
+
+    // Each photo, whatever its EXIF orientation, shows upright and fills the typed box as
+    // LibreOffice draws it: each quarter's colour near each corner and at its middle, the white
+    // slide just outside each side. Apache POI reads the .ppt's anchor as the typed box, with the
+    // turn and mirrors the format calls for.
+    void uprightInTypedBox()
+    {
+        QFETCH(int, formatIndex);
+        QFETCH(int, orientation);
+        const std::vector<testing::RenderedPage>& pages = m_upright.at(formats[formatIndex].name);
+        QCOMPARE(pages.size(), std::size_t(8));
+        const testing::RenderedPage& page = pages[std::size_t(orientation - 1)];
+        QCOMPARE(page.width, 720);
+        QCOMPARE(page.height, 540);
+        const int left = 100, top = 60, width = 200, height = 300, right = left + width,
+                  bottom = top + height;
+        const struct
+        {
+            int x, y;
+            Colour colour;
+        } samples[] = {
+            {left + 4, top + 4, red},
+            {left + width / 4, top + height / 4, red},
+            {right - 5, top + 4, green},
+            {left + 3 * width / 4, top + height / 4, green},
+            {left + 4, bottom - 5, blue},
+            {left + width / 4, top + 3 * height / 4, blue},
+            {right - 5, bottom - 5, black},
+            {left + 3 * width / 4, top + 3 * height / 4, black},
+            {left - 4, top + height / 2, white},
+            {right + 3, top + height / 2, white},
+            {left + width / 2, top - 4, white},
+            {left + width / 2, bottom + 3, white},
+        };
+        for (const auto& sample : samples) {
+            const Colour found = page.pixel(sample.x, sample.y);
+            bool near = true;
+            for (int c = 0; c < 3; ++c)
+                near = near && qAbs(found[std::size_t(c)] - sample.colour[std::size_t(c)]) <= 80;
+            QVERIFY2(near, qPrintable(QStringLiteral("at %1, %2: %3 %4 %5, expected %6 %7 %8")
+                                          .arg(sample.x)
+                                          .arg(sample.y)
+                                          .arg(found[0])
+                                          .arg(found[1])
+                                          .arg(found[2])
+                                          .arg(sample.colour[0])
+                                          .arg(sample.colour[1])
+                                          .arg(sample.colour[2])));
+        }
+        if (&formats[formatIndex] != &ppt)
+            return;
+        QFETCH(double, pptRotation);
+        QFETCH(bool, flipH);
+        QFETCH(bool, flipV);
+        const testing::PoiResult& read = m_poi.at(uprightFile(ppt));
+        QVERIFY2(read.error.isEmpty(), qPrintable(read.error));
+        QCOMPARE(read.pictures.size(), std::size_t(8));
+        const testing::PoiPicture& picture = read.pictures[std::size_t(orientation - 1)];
+        QCOMPARE(picture.slide, orientation);
+        QCOMPARE((QList<double>{picture.x, picture.y, picture.width, picture.height}),
+                 (QList<double>{left, top, width, height}));
+        QCOMPARE(picture.rotation, pptRotation);
+        QCOMPARE(picture.flipH, flipH);
+        QCOMPARE(picture.flipV, flipV);
     }
 
     // The .pptx records the save time, and no author.

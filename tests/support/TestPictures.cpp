@@ -79,6 +79,74 @@ QByteArray rgbaPixels(const QString& path)
     return process.readAllStandardOutput();
 }
 
+QByteArray exifPayload(const QList<ExifEntry>& entries, bool bigEndian)
+{
+    auto number = [bigEndian](quint64 value, int bytes) {
+        QByteArray out(bytes, '\0');
+        for (int i = 0; i < bytes; ++i)
+            out[bigEndian ? bytes - 1 - i : i] = char(value >> (8 * i));
+        return out;
+    };
+    QByteArray tiff = bigEndian ? QByteArray("MM\0*", 4) : QByteArray("II*\0", 4);
+    tiff += number(8, 4) + number(quint64(entries.size()), 2);
+    for (const ExifEntry& entry : entries) {
+        tiff += number(entry.tag, 2) + number(entry.type, 2) + number(entry.count, 4);
+        tiff += entry.type == 3 ? number(entry.value, 2) + QByteArray(2, '\0') : number(entry.value, 4);
+    }
+    return QByteArray("Exif\0\0", 6) + tiff + number(0, 4);
+}
+
+ExifEntry orientationEntry(quint32 value)
+{
+    return {0x0112, 3, 1, value};
+}
+
+QByteArray withExif(const QByteArray& jpeg, const QByteArray& payload)
+{
+    const int length = int(payload.size()) + 2;
+    return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length & 0xFF) + payload + jpeg.mid(2);
+}
+
+QByteArray makeOrientedPhoto(const QString& path, int orientation, bool bigEndian)
+{
+    // What a camera stores for each orientation: the upright picture turned back the other way.
+    static const QStringList storedBy{{},
+                                      {},
+                                      QStringLiteral("-flop"),
+                                      QStringLiteral("-rotate 180"),
+                                      QStringLiteral("-flip"),
+                                      QStringLiteral("-transpose"),
+                                      QStringLiteral("-rotate 270"),
+                                      QStringLiteral("-transverse"),
+                                      QStringLiteral("-rotate 90")};
+    QStringList arguments{QStringLiteral("-size"),
+                          QStringLiteral("160x120"),
+                          QStringLiteral("xc:black"),
+                          QStringLiteral("-fill"),
+                          QStringLiteral("red"),
+                          QStringLiteral("-draw"),
+                          QStringLiteral("rectangle 0,0 79,59"),
+                          QStringLiteral("-fill"),
+                          QStringLiteral("lime"),
+                          QStringLiteral("-draw"),
+                          QStringLiteral("rectangle 80,0 159,59"),
+                          QStringLiteral("-fill"),
+                          QStringLiteral("blue"),
+                          QStringLiteral("-draw"),
+                          QStringLiteral("rectangle 0,60 79,119")};
+    arguments += storedBy.at(orientation).split(u' ', Qt::SkipEmptyParts);
+    arguments << QStringLiteral("-quality") << QStringLiteral("95") << QStringLiteral("JPEG:") + path;
+    QProcess process;
+    process.start(convertProgram, arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        throw std::runtime_error("convert failed for " + path.toStdString() + ": " +
+                                 process.readAllStandardError().toStdString());
+    const QByteArray photo =
+        withExif(readFileBytes(path), exifPayload({orientationEntry(quint32(orientation))}, bigEndian));
+    writeFileBytes(path, photo);
+    return photo;
+}
+
 presentation::PictureFormat pictureFormat(TestImage kind)
 {
     switch (kind) {
