@@ -1,13 +1,18 @@
 #include "engine/ImageHeader.h"
+#include "tests/support/TestPictures.h"
 
 #include <QTest>
 #include <cstring>
 #include <zlib.h>
 
 using kestrane::presentation::ImageKind;
+using kestrane::presentation::Orientation;
 using kestrane::presentation::probeImage;
+using kestrane::testing::exifPayload;
+using kestrane::testing::orientationEntry;
 
 Q_DECLARE_METATYPE(ImageKind)
+Q_DECLARE_METATYPE(Orientation)
 
 namespace {
 
@@ -229,11 +234,86 @@ private slots:
         QCOMPARE(probe(bytes), kind);
     }
 
+    // A JPEG's EXIF orientation, whatever stands around it; a missing or damaged one is upright and
+    // never makes the picture damaged. Other kinds keep their pixels as stored.
+    void orientations_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<ImageKind>("kind");
+        QTest::addColumn<Orientation>("orientation");
+        auto exif = [](const QList<kestrane::testing::ExifEntry>& entries, bool bigEndian = false) {
+            return segment(0xE1, exifPayload(entries, bigEndian));
+        };
+        const QByteArray jfif = soi + app0;
+        const QByteArray body = frame(0xC0, 3) + scan;
+        const kestrane::testing::ExifEntry make{0x010F, 2, 6, 0x20};
+        const kestrane::testing::ExifEntry resolution{0x011A, 5, 1, 0x40};
+
+        // the tag read
+        QTest::newRow("little-endian")
+            << soi + exif({orientationEntry(6)}) + body << ImageKind::Jpeg << Orientation::RightTop;
+        QTest::newRow("big-endian") << soi + exif({orientationEntry(8)}, true) + body << ImageKind::Jpeg
+                                    << Orientation::LeftBottom;
+        QTest::newRow("among other tags") << soi + exif({make, orientationEntry(5), resolution}, true) + body
+                                          << ImageKind::Jpeg << Orientation::LeftTop;
+        QTest::newRow("after other application segments")
+            << jfif + segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 42)) +
+                   exif({orientationEntry(3)}) + body
+            << ImageKind::Jpeg << Orientation::BottomRight;
+        QTest::newRow("cmyk") << soi + exif({orientationEntry(7)}) + segment(0xEE, "Adobe\0\144\0\0\0\0\2") +
+                                     frame(0xC0, 4) + scan
+                              << ImageKind::CmykJpeg << Orientation::RightBottom;
+        QTest::newRow("first exif segment counts")
+            << soi + exif({orientationEntry(2)}) + exif({orientationEntry(4)}) + body << ImageKind::Jpeg
+            << Orientation::TopRight;
+
+        // upright
+        QTest::newRow("no exif") << jfif + body << ImageKind::Jpeg << Orientation::TopLeft;
+        QTest::newRow("tag absent") << soi + exif({make, resolution}) + body << ImageKind::Jpeg
+                                    << Orientation::TopLeft;
+        QTest::newRow("value 0") << soi + exif({orientationEntry(0)}) + body << ImageKind::Jpeg
+                                 << Orientation::TopLeft;
+        QTest::newRow("value 9") << soi + exif({orientationEntry(9)}, true) + body << ImageKind::Jpeg
+                                 << Orientation::TopLeft;
+        QTest::newRow("not a short") << soi + exif({{0x0112, 4, 1, 6}}) + body << ImageKind::Jpeg
+                                     << Orientation::TopLeft;
+        QTest::newRow("segment truncated")
+            << soi + segment(0xE1, exifPayload({make, orientationEntry(6)}).left(30)) + body
+            << ImageKind::Jpeg << Orientation::TopLeft;
+        QTest::newRow("directory past the segment")
+            << soi +
+                   segment(0xE1,
+                           exifPayload({orientationEntry(6)}).replace(10, 4, QByteArray("\xFF\0\0\0", 4))) +
+                   body
+            << ImageKind::Jpeg << Orientation::TopLeft;
+        QTest::newRow("no tiff header")
+            << soi + segment(0xE1, QByteArray("Exif\0\0XX*\0\x08\0\0\0", 14)) + body << ImageKind::Jpeg
+            << Orientation::TopLeft;
+        QTest::newRow("signature only") << soi + segment(0xE1, QByteArray("Exif\0\0", 6)) + body
+                                        << ImageKind::Jpeg << Orientation::TopLeft;
+        QTest::newRow("after the frame header") << soi + frame(0xC0, 3) + exif({orientationEntry(6)}) + scan
+                                                << ImageKind::Jpeg << Orientation::TopLeft;
+        QTest::newRow("tiff with its own tag")
+            << exifPayload({orientationEntry(6)}).mid(6) << ImageKind::Tiff << Orientation::TopLeft;
+    }
+
+    void orientations()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(ImageKind, kind);
+        QFETCH(Orientation, orientation);
+        const auto probed = probeAll(bytes);
+        QCOMPARE(probed.kind, kind);
+        QCOMPARE(probed.orientation, orientation);
+    }
+
     // Every cut through a valid header leaves a damaged file, never a crash or a false accept.
     void truncatedHeaders_data()
     {
         QTest::addColumn<QByteArray>("header");
         QTest::newRow("jpeg") << soi + app0 + frame(0xC0, 3);
+        QTest::newRow("jpeg with exif")
+            << soi + segment(0xE1, exifPayload({orientationEntry(6)})) + frame(0xC0, 3);
         QTest::newRow("png") << png(40, 8, 2).left(33);
         QTest::newRow("gif") << gif("GIF89a", 40).left(13);
         QTest::newRow("bmp") << bmp(40, 24).left(54);
