@@ -98,10 +98,6 @@ std::vector<PptxSlide> readPptxSlides(const std::map<QString, ZipMember>& packag
                 picture.mediaPart =
                     rels.at(attributes.value(relationshipsNs, QLatin1String("embed")).toString()).target;
                 picture.image = member(package, picture.mediaPart);
-            } else if (part.name() == u"xfrm") {
-                picture.rotation = attributes.value(QLatin1String("rot")).toLongLong();
-                picture.flipH = attributes.value(QLatin1String("flipH")) == u"1";
-                picture.flipV = attributes.value(QLatin1String("flipV")) == u"1";
             } else if (part.name() == u"off") {
                 picture.x = number(attributes, "x");
                 picture.y = number(attributes, "y");

@@ -9,7 +9,7 @@
 
 namespace kestrane::testing {
 
-// A picture shape as the package states it, to the EMU; its turn in 60000ths of a degree.
+// A picture shape as the package states it, to the EMU.
 struct PptxPicture
 {
     QString description;
@@ -17,9 +17,6 @@ struct PptxPicture
     qint64 y = 0;
     qint64 width = 0;
     qint64 height = 0;
-    qint64 rotation = 0;
-    bool flipH = false;
-    bool flipV = false;
     QString mediaPart;
     QByteArray image;
 };

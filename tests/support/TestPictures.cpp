@@ -101,48 +101,25 @@ ExifEntry orientationEntry(quint32 value)
     return {0x0112, 3, 1, value};
 }
 
-QByteArray withExif(const QByteArray& jpeg, const QByteArray& payload)
-{
-    const int length = int(payload.size()) + 2;
-    return jpeg.left(2) + "\xFF\xE1" + char(length >> 8) + char(length & 0xFF) + payload + jpeg.mid(2);
-}
-
 QByteArray makeOrientedPhoto(const QString& path, int orientation, bool bigEndian)
 {
     // What a camera stores for each orientation: the upright picture turned back the other way.
-    static const QStringList storedBy{{},
-                                      {},
-                                      QStringLiteral("-flop"),
-                                      QStringLiteral("-rotate 180"),
-                                      QStringLiteral("-flip"),
-                                      QStringLiteral("-transpose"),
-                                      QStringLiteral("-rotate 270"),
-                                      QStringLiteral("-transverse"),
-                                      QStringLiteral("-rotate 90")};
-    QStringList arguments{QStringLiteral("-size"),
-                          QStringLiteral("160x120"),
-                          QStringLiteral("xc:black"),
-                          QStringLiteral("-fill"),
-                          QStringLiteral("red"),
-                          QStringLiteral("-draw"),
-                          QStringLiteral("rectangle 0,0 79,59"),
-                          QStringLiteral("-fill"),
-                          QStringLiteral("lime"),
-                          QStringLiteral("-draw"),
-                          QStringLiteral("rectangle 80,0 159,59"),
-                          QStringLiteral("-fill"),
-                          QStringLiteral("blue"),
-                          QStringLiteral("-draw"),
-                          QStringLiteral("rectangle 0,60 79,119")};
-    arguments += storedBy.at(orientation).split(u' ', Qt::SkipEmptyParts);
-    arguments << QStringLiteral("-quality") << QStringLiteral("95") << QStringLiteral("JPEG:") + path;
+    static const char* storedBy[] = {"",           "-flop",       "-rotate 180", "-flip",
+                                     "-transpose", "-rotate 270", "-transverse", "-rotate 90"};
+    const QString upright =
+        QStringLiteral("-size 80x60 ( xc:red xc:lime +append ) ( xc:blue xc:black +append ) -append ");
     QProcess process;
-    process.start(convertProgram, arguments);
+    process.start(convertProgram,
+                  (upright + storedBy[orientation - 1] + " -quality 95").split(u' ', Qt::SkipEmptyParts)
+                      << QStringLiteral("JPEG:") + path);
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
         throw std::runtime_error("convert failed for " + path.toStdString() + ": " +
                                  process.readAllStandardError().toStdString());
+    // The EXIF segment right after the start of image, where cameras put it.
+    const QByteArray exif = exifPayload({orientationEntry(quint32(orientation))}, bigEndian);
+    const QByteArray stored = readFileBytes(path);
     const QByteArray photo =
-        withExif(readFileBytes(path), exifPayload({orientationEntry(quint32(orientation))}, bigEndian));
+        stored.left(2) + "\xFF\xE1" + char(0) + char(exif.size() + 2) + exif + stored.mid(2);
     writeFileBytes(path, photo);
     return photo;
 }

@@ -49,9 +49,6 @@ QByteArray exifPayload(const QList<ExifEntry>& entries, bool bigEndian = false);
 // The orientation tag with `value` (1 to 8 as EXIF defines them).
 ExifEntry orientationEntry(quint32 value);
 
-// `jpeg` with an APP1 segment holding `payload` right after its start of image, where cameras put it.
-QByteArray withExif(const QByteArray& jpeg, const QByteArray& payload);
-
 // A JPEG that shows, once turned by an orientation-aware viewer, the same upright picture for
 // every `orientation` from 1 to 8: 160 x 120 pixels in four quarters, red, green, blue and black
 // from the top left in reading order. The pixels are stored as a camera would store them for that
