@@ -82,10 +82,6 @@ OdpDocument parseOdp(const QString& odpPath)
     return document;
 }
 
-} // namespace
-
-namespace {
-
 // Converts every file in one headless run, with a private profile (a profile in use by another
 // instance hands the job over and converts nothing), into `outDir`; returns each result's path,
 // files in order.
