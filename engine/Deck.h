@@ -21,6 +21,8 @@ struct PictureBox
     double height = 0;
 };
 
+// The box is where the picture shows, upright as its orientation says (Orientation.h), whatever
+// the writer does to its frame to get it there.
 struct PlacedPicture
 {
     std::shared_ptr<const Picture> picture;

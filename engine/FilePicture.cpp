@@ -34,9 +34,11 @@ public:
     ~FilePicture() override { ::close(m_fd); }
 
     void setFormat(PictureFormat format) { m_format = format; }
+    void setOrientation(Orientation orientation) { m_orientation = orientation; }
 
     const std::string& name() const override { return m_name; }
     PictureFormat format() const override { return m_format; }
+    Orientation orientation() const override { return m_orientation; }
     std::uint64_t size() const override { return std::uint64_t(m_status.st_size); }
 
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
@@ -80,6 +82,7 @@ private:
     int m_fd;
     struct stat m_status;
     PictureFormat m_format = PictureFormat::Jpeg;
+    Orientation m_orientation = Orientation::TopLeft;
 };
 
 // Opens without blocking and without side effects on anything but a regular file: the type is
@@ -141,7 +144,9 @@ std::shared_ptr<const Picture> openPictureFile(const std::string& path)
     const ReadAt read = [&picture](std::uint64_t offset, unsigned char* buffer, std::size_t length) {
         return picture->readAt(offset, buffer, length);
     };
-    picture->setFormat(formatOf(probeImage(read, picture->size()), path));
+    const ProbedImage probed = probeImage(read, picture->size());
+    picture->setFormat(formatOf(probed.kind, path));
+    picture->setOrientation(probed.orientation);
     // Made now, while the file is known to be as it was checked: what a .ppt stores of it is fixed
     // from here on, and a GIF that cannot be decoded is refused before anything is saved.
     picture->makePptForm(path);

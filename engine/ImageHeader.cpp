@@ -1,7 +1,10 @@
 #include "engine/ImageHeader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
+#include <vector>
 #include <zlib.h>
 
 namespace kestrane::presentation {
@@ -71,17 +74,63 @@ ImageKind frameKind(const ReadAt& read, std::uint64_t offset, unsigned length)
     return ImageKind::Damaged;
 }
 
-ImageKind probeJpeg(const ReadAt& read, std::uint64_t size)
+// The EXIF segment: "Exif", two NULs, then a TIFF structure in either byte order whose first
+// directory may hold the orientation (tag 0x0112, one SHORT). Offsets count from the TIFF header
+// and must stay inside the segment. Anything missing or out of place leaves the picture upright.
+constexpr std::array<unsigned char, 6> exifSignature{'E', 'x', 'i', 'f', 0, 0};
+constexpr unsigned orientationTag = 0x0112;
+constexpr unsigned shortType = 3;
+constexpr std::uint32_t directoryEntrySize = 12;
+
+// Nothing when the segment is no EXIF segment (XMP data is APP1 too).
+std::optional<Orientation> exifOrientation(const ReadAt& read, std::uint64_t payload,
+                                           std::uint32_t payloadLength)
+{
+    unsigned char head[exifSignature.size() + 8];
+    const std::size_t got = read(payload, head, std::min<std::size_t>(sizeof head, payloadLength));
+    if (got < exifSignature.size() || std::memcmp(head, exifSignature.data(), exifSignature.size()) != 0)
+        return std::nullopt;
+    if (got < sizeof head)
+        return Orientation::TopLeft;
+    const unsigned char* tiff = head + exifSignature.size();
+    const bool little = std::memcmp(tiff, tiffLittleEndian.data(), 4) == 0;
+    if (!little && std::memcmp(tiff, tiffBigEndian.data(), 4) != 0)
+        return Orientation::TopLeft;
+    auto u16 = [little](const unsigned char* p) { return little ? littleEndian16(p) : bigEndian16(p); };
+    auto u32 = [little](const unsigned char* p) { return little ? littleEndian32(p) : bigEndian32(p); };
+    const std::uint64_t tiffStart = payload + exifSignature.size();
+    const std::uint32_t tiffLength = payloadLength - std::uint32_t(exifSignature.size());
+    const std::uint32_t directory = u32(tiff + 4);
+    unsigned char count[2];
+    if (directory < 8 || directory > tiffLength - 2 || !readExactly(read, tiffStart + directory, count, 2))
+        return Orientation::TopLeft;
+    const std::uint32_t room = (tiffLength - directory - 2) / directoryEntrySize;
+    const std::uint32_t entries = std::min<std::uint32_t>(u16(count), room);
+    // Bounded by the segment, itself under 64 KiB; a camera writes a dozen entries or so.
+    std::vector<unsigned char> table(std::size_t(entries) * directoryEntrySize);
+    if (table.empty() || !readExactly(read, tiffStart + directory + 2, table.data(), table.size()))
+        return Orientation::TopLeft;
+    for (std::uint32_t e = 0; e < entries; ++e) {
+        const unsigned char* entry = table.data() + std::size_t(e) * directoryEntrySize;
+        if (u16(entry) == orientationTag)
+            return u16(entry + 2) == shortType && u32(entry + 4) >= 1 ? orientationFromTag(u16(entry + 8))
+                                                                      : Orientation::TopLeft;
+    }
+    return Orientation::TopLeft;
+}
+
+ProbedImage probeJpeg(const ReadAt& read, std::uint64_t size)
 {
     std::uint64_t pos = jpegStart.size();
+    std::optional<Orientation> orientation;
     for (int segment = 0; segment < maxJpegSegments; ++segment) {
         unsigned char mark[2];
         if (!readExactly(read, pos, mark, 1) || mark[0] != 0xFF)
-            return ImageKind::Damaged;
+            return {ImageKind::Damaged};
         // Any number of 0xFF fill bytes may precede a marker.
         do {
             if (!readExactly(read, ++pos, mark + 1, 1))
-                return ImageKind::Damaged;
+                return {ImageKind::Damaged};
         } while (mark[1] == 0xFF && pos < size);
         const unsigned marker = mark[1];
         ++pos;
@@ -89,18 +138,21 @@ ImageKind probeJpeg(const ReadAt& read, std::uint64_t size)
             continue;
         // Image data, a second start or the end before any frame header: no picture to show.
         if (marker == 0x00 || marker == 0xD8 || marker == 0xD9 || marker == 0xDA)
-            return ImageKind::Damaged;
+            return {ImageKind::Damaged};
         unsigned char lengthBytes[2];
         if (!readExactly(read, pos, lengthBytes, 2))
-            return ImageKind::Damaged;
+            return {ImageKind::Damaged};
         const unsigned length = bigEndian16(lengthBytes);
         if (length < 2 || pos + length > size)
-            return ImageKind::Damaged;
+            return {ImageKind::Damaged};
         if (isFrameHeader(marker))
-            return frameKind(read, pos + 2, length);
+            return {frameKind(read, pos + 2, length), orientation.value_or(Orientation::TopLeft)};
+        // Viewers go by the first EXIF segment.
+        if (marker == 0xE1 && !orientation)
+            orientation = exifOrientation(read, pos + 2, length - 2);
         pos += length;
     }
-    return ImageKind::Damaged;
+    return {ImageKind::Damaged};
 }
 
 bool validPngDepth(unsigned colourType, unsigned depth)
@@ -221,26 +273,26 @@ bool startsWith(const unsigned char* head, std::size_t headLength, const std::ar
 
 } // namespace
 
-ImageKind probeImage(const ReadAt& read, std::uint64_t size)
+ProbedImage probeImage(const ReadAt& read, std::uint64_t size)
 {
     if (size == 0)
-        return ImageKind::Empty;
+        return {ImageKind::Empty};
     unsigned char head[pngSignature.size()];
     const std::size_t got = read(0, head, size < sizeof head ? std::size_t(size) : sizeof head);
     if (got == 0)
-        return ImageKind::Damaged;
+        return {ImageKind::Damaged};
     if (startsWith(head, got, jpegStart))
-        return got < jpegStart.size() ? ImageKind::Damaged : probeJpeg(read, size);
+        return got < jpegStart.size() ? ProbedImage{ImageKind::Damaged} : probeJpeg(read, size);
     if (startsWith(head, got, pngSignature))
-        return got < pngSignature.size() ? ImageKind::Damaged : probePng(read);
+        return {got < pngSignature.size() ? ImageKind::Damaged : probePng(read)};
     if (startsWith(head, got, gif87Signature) || startsWith(head, got, gif89Signature))
-        return got < gif87Signature.size() ? ImageKind::Damaged : probeGif(read);
+        return {got < gif87Signature.size() ? ImageKind::Damaged : probeGif(read)};
     if (startsWith(head, got, bmpSignature))
-        return got < bmpSignature.size() ? ImageKind::Damaged : probeBmp(read, size);
+        return {got < bmpSignature.size() ? ImageKind::Damaged : probeBmp(read, size)};
     const bool little = startsWith(head, got, tiffLittleEndian);
     if (little || startsWith(head, got, tiffBigEndian))
-        return got < tiffLittleEndian.size() ? ImageKind::Damaged : probeTiff(read, size, little);
-    return ImageKind::NotAnImage;
+        return {got < tiffLittleEndian.size() ? ImageKind::Damaged : probeTiff(read, size, little)};
+    return {ImageKind::NotAnImage};
 }
 
 } // namespace kestrane::presentation

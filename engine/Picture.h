@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Orientation.h"
+
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -37,6 +39,8 @@ public:
     // The file's base name (image3.jpg), UTF-8; never a path.
     virtual const std::string& name() const = 0;
     virtual PictureFormat format() const = 0;
+    // How the picture is meant to be shown: a JPEG's EXIF orientation, every other picture as stored.
+    virtual Orientation orientation() const { return Orientation::TopLeft; }
     virtual std::uint64_t size() const = 0;
     virtual void read(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
 

@@ -1,5 +1,6 @@
 // The picture header reader (JPEG, PNG, GIF, BMP, TIFF) fed arbitrary file contents: it must name a kind
-// consistent with the first bytes, read only through the callback, and stop after a bounded number of reads.
+// consistent with the first bytes, an orientation only for a JPEG, read only through the callback, and stop
+// after a bounded number of reads.
 
 #include "engine/ImageHeader.h"
 
@@ -41,12 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::memcpy(buffer, data + offset, got);
         return got;
     };
-    const ImageKind kind = probeImage(read, size);
+    const auto [kind, orientation] = probeImage(read, size);
 
-    // Fill bytes cost a read each; every other step a few per segment, of which there are at most 4096.
-    require(reads <= 2 * size + 4 * 4096 + 8);
+    // Fill bytes cost a read each; every other step a few per segment, of which there are at most 4096,
+    // and the orientation of the first EXIF segment three more.
+    require(reads <= 2 * size + 4 * 4096 + 8 + 3);
     require((kind == ImageKind::Empty) == (size == 0));
     const bool jpeg = startsWith(data, size, "\xFF\xD8", 2);
+    // Only a JPEG has an orientation other than as stored.
+    require(orientation == Orientation::TopLeft || jpeg);
     const bool png = startsWith(data, size, "\x89PNG\r\n\x1A\n", 8);
     const bool gif = startsWith(data, size, "GIF87a", 6) || startsWith(data, size, "GIF89a", 6);
     const bool tiff = startsWith(data, size, "II*\0", 4) || startsWith(data, size, "MM\0*", 4);

@@ -16,6 +16,8 @@ enum ShapeFlags : std::uint32_t
 {
     Group = 0x001,
     Patriarch = 0x004,
+    FlipH = 0x040,
+    FlipV = 0x080,
     HaveAnchor = 0x200,
     Background = 0x400,
     HaveShapeType = 0x800,
@@ -160,13 +162,25 @@ Bytes placeholderShape(const Placeholder& placeholder, std::uint64_t shapeId)
 Bytes pictureShape(const PictureFrame& frame, std::size_t number, std::uint64_t shapeId)
 {
     const std::string name = "Picture " + std::to_string(number);
+    std::uint32_t flags = HaveAnchor | HaveShapeType;
+    if (frame.turn.flipH)
+        flags |= FlipH;
+    if (frame.turn.flipV)
+        flags |= FlipV;
+    std::vector<Property> values;
+    // Degrees in 16.16 fixed point, clockwise. This format mirrors a shape after turning it, not
+    // before: with one mirror the same picture takes the opposite turn.
+    const int degrees =
+        frame.turn.flipH != frame.turn.flipV ? (360 - frame.turn.degrees) % 360 : frame.turn.degrees;
+    if (degrees != 0)
+        values.push_back({0x0004, static_cast<std::uint32_t>(degrees) << 16});
+    values.insert(values.end(), {{0x007F, 0x00800080}, // lock the aspect ratio
+                                 {0x4104, frame.pictureIndex},
+                                 {0x01BF, 0x00100000},   // no fill
+                                 {0x01FF, 0x00080000}}); // no line
     return container(SpContainer, 0,
-                     {shapeAtom(PictureFrameType, shapeId, HaveAnchor | HaveShapeType),
-                      properties({{0x007F, 0x00800080}, // lock the aspect ratio
-                                  {0x4104, frame.pictureIndex},
-                                  {0x01BF, 0x00100000},  // no fill
-                                  {0x01FF, 0x00080000}}, // no line
-                                 {{0x0380, name}, {0x0381, frame.description}}),
+                     {shapeAtom(PictureFrameType, shapeId, flags),
+                      properties(values, {{0x0380, name}, {0x0381, frame.description}}),
                       clientAnchor(frame.anchor)});
 }
 

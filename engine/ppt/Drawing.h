@@ -69,7 +69,10 @@ Bytes clientAnchor(const Anchor& anchor);
 
 struct PictureFrame
 {
+    // The box the picture shows in, also when turned a quarter: for shapes turned by 45 to 135 or
+    // 225 to 315 degrees this format anchors the box the turned shape covers.
     Anchor anchor;
+    UprightTurn turn;
     std::uint32_t pictureIndex;
     std::string_view description; // the alternative text: the picture's file name
 };

@@ -89,8 +89,8 @@ Bytes documentStream(const Deck& deck, const PictureStore& pictures, std::uint32
     for (std::size_t i = 0; i < deck.slides.size(); ++i) {
         std::vector<PictureFrame> frames;
         for (const PlacedPicture& placed : deck.slides[i].pictures)
-            frames.push_back(
-                {anchorOf(placed.box), pictures.pictureIndex(*placed.picture), placed.picture->name()});
+            frames.push_back({anchorOf(placed.box), uprightTurn(placed.picture->orientation()),
+                              pictures.pictureIndex(*placed.picture), placed.picture->name()});
         append(slideContainer(slideDrawing(ids.drawing(i + 1), frames)));
     }
 

@@ -61,6 +61,19 @@ std::string rId(std::size_t number)
     return "rId" + std::to_string(number);
 }
 
+// DrawingML angles are in 60000ths of a degree; the mirrors apply within the frame, before the turn.
+std::string turnAttributes(const UprightTurn& turn)
+{
+    std::string attributes;
+    if (turn.degrees != 0)
+        attributes += " rot=\"" + std::to_string(turn.degrees * 60000) + "\"";
+    if (turn.flipH)
+        attributes += " flipH=\"1\"";
+    if (turn.flipV)
+        attributes += " flipV=\"1\"";
+    return attributes;
+}
+
 std::string override(const std::string& part, const std::string& type)
 {
     return "<Override PartName=\"" + part + "\" ContentType=\"" + type + "\"/>";
@@ -316,15 +329,15 @@ std::string slide(const SlideContent& content)
     xml += std::string("<p:sld") + pmlNamespaces + "><p:cSld><p:spTree>" + rootGroup;
     for (std::size_t i = 0; i < content.pictures.size(); ++i) {
         const PlacedPicture& placed = content.pictures[i];
-        const PictureBox& box = placed.box;
+        const auto [frame, turn] = pictureTransform(placed.box, placed.picture->orientation());
         xml += "<p:pic><p:nvPicPr><p:cNvPr id=\"" + std::to_string(2 + i) + "\" name=\"Picture " +
                std::to_string(1 + i) + "\" descr=\"" + escapeXml(placed.picture->name()) + "\"/>";
         xml += "<p:cNvPicPr><a:picLocks noChangeAspect=\"1\"/></p:cNvPicPr><p:nvPr/></p:nvPicPr>";
         xml += "<p:blipFill><a:blip r:embed=\"" + rId(2 + i) +
                "\"/><a:stretch><a:fillRect/></a:stretch></p:blipFill>";
-        xml += "<p:spPr><a:xfrm><a:off x=\"" + std::to_string(toEmu(box.left)) + "\" y=\"" +
-               std::to_string(toEmu(box.top)) + "\"/><a:ext cx=\"" + std::to_string(toEmu(box.width)) +
-               "\" cy=\"" + std::to_string(toEmu(box.height)) + "\"/></a:xfrm>";
+        xml += "<p:spPr><a:xfrm" + turnAttributes(turn) + "><a:off x=\"" + std::to_string(frame.left) +
+               "\" y=\"" + std::to_string(frame.top) + "\"/><a:ext cx=\"" + std::to_string(frame.width) +
+               "\" cy=\"" + std::to_string(frame.height) + "\"/></a:xfrm>";
         xml += "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></p:spPr></p:pic>";
     }
     return xml + "</p:spTree></p:cSld><p:clrMapOvr><a:masterClrMapping/></p:clrMapOvr></p:sld>";

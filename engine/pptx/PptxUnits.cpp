@@ -1,7 +1,5 @@
 #include "engine/pptx/PptxUnits.h"
 
-#include "engine/Deck.h"
-
 #include <cmath>
 
 namespace kestrane::presentation {
@@ -32,6 +30,13 @@ bool fitsEmuExtent(double points)
 {
     // A negative size is refused even when it would round to zero EMU.
     return !(points < 0) && fitsEmu(points, 0) && (points == 0 || toEmu(points) > 0);
+}
+
+PictureTransform pictureTransform(const PictureBox& box, Orientation orientation)
+{
+    const UprightTurn turn = uprightTurn(orientation);
+    return {unturnedFrame({toEmu(box.left), toEmu(box.top), toEmu(box.width), toEmu(box.height)}, turn),
+            turn};
 }
 
 } // namespace kestrane::presentation

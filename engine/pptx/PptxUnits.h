@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Deck.h"
+
 #include <cstdint>
 
 namespace kestrane::presentation {
@@ -14,5 +16,15 @@ std::int64_t toEmu(double points);
 bool fitsEmuOffset(double points);
 // A size must not be negative, nor positive yet too small to be more than 0 EMU.
 bool fitsEmuExtent(double points);
+
+// A picture's a:xfrm: its frame in EMU before it is turned (off, ext) and the turn that shows the
+// picture upright in the typed box. The box's edges in EMU are rounded as for a picture shown as
+// stored, so the turned frame covers the same EMU.
+struct PictureTransform
+{
+    UnitBox frame;
+    UprightTurn turn;
+};
+PictureTransform pictureTransform(const PictureBox& box, Orientation orientation);
 
 } // namespace kestrane::presentation

@@ -39,6 +39,14 @@ void checkOffset(const char* edge, double points, const std::string& label)
                       formatted("%.10g", points) + " points");
 }
 
+void checkFrameOffset(const char* edge, std::int64_t emu, const std::string& label)
+{
+    if (emu < minEmuCoordinate || emu > maxEmuCoordinate)
+        limitExceeded("picture positions only from " + limitText(minEmuCoordinate) + " to " +
+                      limitText(maxEmuCoordinate) + " points, " + label +
+                      ", turned upright, has its frame's " + edge + " at " + limitText(emu) + " points");
+}
+
 void checkExtent(const char* side, double points, const std::string& label)
 {
     if (fitsEmuExtent(points))
@@ -69,6 +77,11 @@ void checkPptxLimits(const Deck& deck)
             checkOffset("top", box.top, label);
             checkExtent("width", box.width, label);
             checkExtent("height", box.height, label);
+            // A frame turned a quarter has its sides swapped about the box's centre, so its offset
+            // lies elsewhere than the typed one.
+            const UnitBox frame = pictureTransform(box, placed.picture->orientation()).frame;
+            checkFrameOffset("left", frame.left, label);
+            checkFrameOffset("top", frame.top, label);
         }
     }
 }

@@ -1,13 +1,18 @@
 #include "engine/ImageHeader.h"
+#include "tests/support/TestPictures.h"
 
 #include <QTest>
 #include <cstring>
 #include <zlib.h>
 
 using kestrane::presentation::ImageKind;
+using kestrane::presentation::Orientation;
 using kestrane::presentation::probeImage;
+using kestrane::testing::exifPayload;
+using kestrane::testing::orientationEntry;
 
 Q_DECLARE_METATYPE(ImageKind)
+Q_DECLARE_METATYPE(Orientation)
 
 namespace {
 
@@ -95,7 +100,7 @@ QByteArray tiff(quint32 directory, int entries)
     return bytes + le16(entries) + QByteArray(12 * entries, '\1') + le32(0);
 }
 
-ImageKind probe(const QByteArray& bytes)
+kestrane::presentation::ProbedImage probeAll(const QByteArray& bytes)
 {
     const auto read = [&bytes](std::uint64_t offset, unsigned char* buffer,
                                std::size_t length) -> std::size_t {
@@ -106,6 +111,11 @@ ImageKind probe(const QByteArray& bytes)
         return n;
     };
     return probeImage(read, std::uint64_t(bytes.size()));
+}
+
+ImageKind probe(const QByteArray& bytes)
+{
+    return probeAll(bytes).kind;
 }
 
 } // namespace
@@ -224,11 +234,57 @@ private slots:
         QCOMPARE(probe(bytes), kind);
     }
 
+    // A JPEG's EXIF orientation, whatever stands around it; a missing or damaged one is upright and
+    // never makes the picture damaged. A TIFF keeps its pixels as stored.
+    void orientations_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<Orientation>("orientation");
+        auto exif = [](const QList<kestrane::testing::ExifEntry>& entries, bool bigEndian = false) {
+            return segment(0xE1, exifPayload(entries, bigEndian));
+        };
+        const QByteArray body = frame(0xC0, 3) + scan;
+        const kestrane::testing::ExifEntry make{0x010F, 2, 6, 0x20}, resolution{0x011A, 5, 1, 0x40};
+        const QByteArray xmp = segment(0xE1, QByteArray("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 42));
+        QTest::newRow("little-endian") << soi + exif({orientationEntry(6)}) + body << Orientation::RightTop;
+        QTest::newRow("big-endian, among other tags")
+            << soi + exif({make, orientationEntry(8), resolution}, true) + body << Orientation::LeftBottom;
+        QTest::newRow("after other application segments")
+            << soi + app0 + xmp + exif({orientationEntry(3)}) + body << Orientation::BottomRight;
+        QTest::newRow("cmyk") << soi + exif({orientationEntry(7)}) + frame(0xC0, 4) + scan
+                              << Orientation::RightBottom;
+        QTest::newRow("the first exif segment counts")
+            << soi + exif({orientationEntry(2)}) + exif({orientationEntry(4)}) + body
+            << Orientation::TopRight;
+        QTest::newRow("tag absent") << soi + exif({make, resolution}) + body << Orientation::TopLeft;
+        QTest::newRow("value 0") << soi + exif({orientationEntry(0)}) + body << Orientation::TopLeft;
+        QTest::newRow("value 9") << soi + exif({orientationEntry(9)}, true) + body << Orientation::TopLeft;
+        QTest::newRow("segment truncated")
+            << soi + segment(0xE1, exifPayload({make, orientationEntry(6)}).left(30)) + body
+            << Orientation::TopLeft;
+        QTest::newRow("directory past the segment")
+            << soi + segment(0xE1, exifPayload({orientationEntry(6)}).replace(10, 1, "\xFF")) + body
+            << Orientation::TopLeft;
+        QTest::newRow("tiff with its own tag")
+            << exifPayload({orientationEntry(6)}).mid(6) << Orientation::TopLeft;
+    }
+
+    void orientations()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(Orientation, orientation);
+        const auto [kind, found] = probeAll(bytes);
+        QVERIFY(kind != ImageKind::Damaged && kind != ImageKind::NotAnImage);
+        QCOMPARE(found, orientation);
+    }
+
     // Every cut through a valid header leaves a damaged file, never a crash or a false accept.
     void truncatedHeaders_data()
     {
         QTest::addColumn<QByteArray>("header");
         QTest::newRow("jpeg") << soi + app0 + frame(0xC0, 3);
+        QTest::newRow("jpeg with exif")
+            << soi + segment(0xE1, exifPayload({orientationEntry(6)})) + frame(0xC0, 3);
         QTest::newRow("png") << png(40, 8, 2).left(33);
         QTest::newRow("gif") << gif("GIF89a", 40).left(13);
         QTest::newRow("bmp") << bmp(40, 24).left(54);

@@ -35,9 +35,11 @@ Deck deckOf(const QList<QList<PictureFormat>>& slides)
             ++variant;
             const std::string name =
                 "image" + std::to_string(variant) + (format == PictureFormat::Png ? ".png" : ".jpg");
-            slide.pictures.push_back(
-                {std::make_shared<testing::MemoryPicture>(name, format, pictureBytes(variant).toStdString()),
-                 {55, -60, 612.5, 792}});
+            // Every orientation in turn, whatever the kind: the writer goes by what the picture says.
+            auto picture =
+                std::make_shared<testing::MemoryPicture>(name, format, pictureBytes(variant).toStdString());
+            picture->setOrientation(presentation::Orientation((variant - 1) % 8 + 1));
+            slide.pictures.push_back({picture, {55, -60, 612.5, 792}});
         }
         deck.slides.push_back(slide);
     }
@@ -265,8 +267,11 @@ private slots:
                 const auto [extension, contentType] = mediaTypes.at(formats[variant++]);
                 QCOMPARE(shape.mediaPart.section(u'.', -1), extension);
                 QCOMPARE(defaultTypes.value(extension), contentType);
+                // orientations 5 to 8 turn the frame a quarter: its sides swap about the box's centre
+                const bool turned = (variant - 1) % 8 >= 4;
                 QCOMPARE((QList<qint64>{shape.x, shape.y, shape.width, shape.height}),
-                         (QList<qint64>{698500, -762000, 7778750, 10058400}));
+                         turned ? (QList<qint64>{-441325, 377825, 10058400, 7778750})
+                                : (QList<qint64>{698500, -762000, 7778750, 10058400}));
             }
         }
     }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 #include <map>
 #include <stdexcept>
 
@@ -61,6 +62,11 @@ const QList<Case> cases = {
 // The format Apache POI reads too.
 const Format& ppt = formats[1];
 
+// A phone's eight orientations, each photo on its own slide in this box, which is neither square
+// nor the pictures' shape: each must fill it exactly, upright.
+const QStringList uprightPlacement{QStringLiteral("100"), QStringLiteral("60"), QStringLiteral("200"),
+                                   QStringLiteral("300")};
+
 // What the engine's clock says during every save.
 const auto savedAt = std::chrono::sys_days{std::chrono::year(2026) / 12 / 7} + std::chrono::hours(19) +
                      std::chrono::minutes(50) + std::chrono::seconds(26);
@@ -94,7 +100,8 @@ private:
     QTemporaryDir m_dir;
     std::map<QString, QList<QByteArray>> m_sources;
     std::map<QString, testing::OdpDocument> m_imported;
-    std::map<QString, testing::PoiResult> m_poi; // by file
+    std::map<QString, testing::PoiResult> m_poi;                     // by file
+    std::map<QString, std::vector<testing::RenderedPage>> m_upright; // by format
 
     static QString key(const Format& format, const Case& testCase)
     {
@@ -119,15 +126,24 @@ private:
         return bytes;
     }
 
+    QString uprightFile(const Format& format) const
+    {
+        return m_dir.filePath(QStringLiteral("upright %1%2").arg(format.name, format.suffix));
+    }
+
     void save(const Case& testCase, const QString& target)
     {
-        const QString folder = m_dir.filePath(
-            QString::fromUtf8("Bilder \xC3\xA4\xC3\xB6\xC3\xBC \xE5\x86\x99 ") + testCase.name);
+        save(m_dir.filePath(QString::fromUtf8("Bilder \xC3\xA4\xC3\xB6\xC3\xBC \xE5\x86\x99 ") +
+                            testCase.name),
+             int(testCase.pictures.size()), testCase.placement, target);
+    }
+
+    void save(const QString& folder, int pictures, const QStringList& p, const QString& target)
+    {
         auto app = presentation::startApplication({}, [] { return savedAt; });
         auto pres = app->Presentations().Add();
-        for (int n = 1; n <= testCase.pictures.size(); ++n) {
+        for (int n = 1; n <= pictures; ++n) {
             const std::string file = (folder + QStringLiteral("/image%1.jpg").arg(n)).toStdString();
-            const QStringList& p = testCase.placement;
             pres->Slides()
                 .Add(n, automation::ppLayoutBlank)
                 ->Shapes()
@@ -160,10 +176,25 @@ private slots:
                     m_sources[keys.back()] = sources;
                 }
             }
+            // Phone photos, the tags in both byte orders.
+            const QString photos = m_dir.filePath(QStringLiteral("Fotos"));
+            QDir().mkpath(photos);
+            for (int orientation = 1; orientation <= 8; ++orientation)
+                testing::makeOrientedPhoto(photos + QStringLiteral("/image%1.jpg").arg(orientation),
+                                           orientation, orientation % 2 == 0);
+            QStringList uprightFiles;
+            for (const Format& format : formats) {
+                uprightFiles << uprightFile(format);
+                save(photos, 8, uprightPlacement, uprightFiles.back());
+            }
+            pptFiles << uprightFile(ppt);
             testing::PoiRun poi(pptFiles);
             const auto documents = testing::readWithLibreOffice(files);
             for (qsizetype i = 0; i < keys.size(); ++i)
                 m_imported[keys[i]] = documents[std::size_t(i)];
+            const auto rendered = testing::renderWithLibreOffice(uprightFiles);
+            for (qsizetype f = 0; f < formats.size(); ++f)
+                m_upright[formats[f].name] = rendered[std::size_t(f)];
             m_poi = poi.results();
         } catch (const std::exception& error) {
             QFAIL(error.what());
@@ -210,6 +241,65 @@ private slots:
         const auto poi = m_poi.find(deckFile(ppt, testCase));
         QVERIFY(poi != m_poi.end());
         testing::verifyPoiRead(poi->second, expectedSlides(testCase, sources), savedAt);
+    }
+
+    void uprightInTypedBox_data()
+    {
+        QTest::addColumn<int>("formatIndex");
+        QTest::addColumn<int>("orientation");
+        // How the .ppt holds each: degrees clockwise, mirrored left to right, top to bottom
+        QTest::addColumn<QList<double>>("pptTurn");
+        const QList<QList<double>> pptTurns{{0, 0, 0},  {0, 1, 0},  {180, 0, 0}, {0, 0, 1},
+                                            {90, 1, 0}, {90, 0, 0}, {270, 1, 0}, {270, 0, 0}};
+        for (qsizetype f = 0; f < formats.size(); ++f) {
+            for (int o = 1; o <= 8; ++o)
+                QTest::addRow("%s %d", qPrintable(formats[f].name), o) << int(f) << o << pptTurns[o - 1];
+        }
+    }
+
+    // Each photo, whatever its EXIF orientation, shows upright and fills the typed box as
+    // LibreOffice draws it: each quarter's colour (red, green, blue, black in reading order) near
+    // its corner of the box and at its middle, the white slide just outside each side. Apache POI
+    // reads the .ppt's anchor as the typed box, with the turn and mirrors the format calls for.
+    void uprightInTypedBox()
+    {
+        QFETCH(int, formatIndex);
+        QFETCH(int, orientation);
+        QFETCH(QList<double>, pptTurn);
+        const auto& pages = m_upright.at(formats[formatIndex].name);
+        QCOMPARE(pages.size(), std::size_t(8));
+        const testing::RenderedPage& page = pages[std::size_t(orientation - 1)];
+        QCOMPARE((QList<int>{page.width, page.height}), (QList<int>{720, 540}));
+        const int left = 100, top = 60, width = 200, height = 300;
+        // Stops at the first colour that is wrong.
+        auto expect = [&page](int x, int y, std::array<int, 3> colour) {
+            if (QTest::currentTestFailed())
+                return;
+            const std::array<int, 3> found = page.pixel(x, y);
+            const QString at =
+                QStringLiteral("%1, %2: %3 %4 %5").arg(x).arg(y).arg(found[0]).arg(found[1]).arg(found[2]);
+            for (int c = 0; c < 3; ++c)
+                QVERIFY2(qAbs(found[c] - colour[c]) <= 80, qPrintable(at));
+        };
+        const std::array<int, 3> quarters[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {0, 0, 0}};
+        for (int q = 0; q < 4; ++q) {
+            const int right = q % 2, lower = q / 2;
+            expect(right ? left + width - 5 : left + 4, lower ? top + height - 5 : top + 4, quarters[q]);
+            expect(left + (1 + 2 * right) * width / 4, top + (1 + 2 * lower) * height / 4, quarters[q]);
+        }
+        for (const auto& [x, y] : {std::pair{left - 4, top + height / 2},
+                                   {left + width + 3, top + height / 2},
+                                   {left + width / 2, top - 4},
+                                   {left + width / 2, top + height + 3}})
+            expect(x, y, {255, 255, 255});
+        if (QTest::currentTestFailed() || &formats[formatIndex] != &ppt)
+            return;
+        const testing::PoiResult& read = m_poi.at(uprightFile(ppt));
+        QVERIFY2(read.error.isEmpty() && read.pictures.size() == 8, qPrintable(read.error));
+        const testing::PoiPicture& picture = read.pictures[std::size_t(orientation - 1)];
+        QCOMPARE((QList<double>{picture.x, picture.y, picture.width, picture.height, picture.rotation,
+                                double(picture.flipH), double(picture.flipV)}),
+                 (QList<double>{left, top, width, height} + pptTurn));
     }
 
     // The .pptx records the save time, and no author.

@@ -195,6 +195,18 @@ private slots:
         pptx("half an EMU wide", box({0, 0, 0.5 * emu, 1}));
         pptx("width rounds to nothing", box({0, 0, 5e-324, 1}), tooSmall);
         pptx("height rounds to nothing", box({0, 0, 1, 0.49 * emu}), tooSmall);
+        // A photo turned a quarter has its frame's sides swapped about the box's centre: for a box
+        // 1000 points higher than wide the frame's left lies 500 points left of the box's.
+        auto turned = [](PictureBox b) {
+            return MakeDeck([=] {
+                const auto photo = noisePicture(100, 1);
+                photo->setOrientation(Orientation::RightTop);
+                return sameBoxDeck({photo}, b);
+            });
+        };
+        pptx("turned frame inside", turned({-168593.2, 0, 1, 1001}));
+        pptx("turned frame beyond", turned({-168593.2, 0, 1, 1001.2}),
+             {positions, placement + ", turned upright, has its frame's left at -169093.3"});
 
         // .ppt edges: left, top, right = left + width, bottom = top + height, in 1/8 point.
         const QString edges = "picture edges only from -4096 to 4095.875 points";

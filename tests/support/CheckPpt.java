@@ -1,5 +1,6 @@
 // Reads .ppt files with Apache POI (HSLF) and prints what the writer's tests compare: page size,
-// slide count, per picture frame its anchor in points, picture type, byte count and SHA-256, and
+// slide count, per picture frame its anchor in points, picture type, byte count, SHA-256, rotation
+// in degrees and whether it is flipped horizontally and vertically, and
 // from the property sets the application, creation and last-save times (seconds since 1970) and
 // slide count.
 import java.awt.Dimension;
@@ -48,7 +49,9 @@ public class CheckPpt {
                             digest.append(String.format("%02x", b));
                         System.out.println("picture " + number + " " + anchor.getX() + " " + anchor.getY() + " "
                                 + anchor.getWidth() + " " + anchor.getHeight() + " "
-                                + (data == null ? "none" : data.getType()) + " " + bytes.length + " " + digest);
+                                + (data == null ? "none" : data.getType()) + " " + bytes.length + " " + digest
+                                + " " + shape.getRotation() + " " + shape.getFlipHorizontal() + " "
+                                + shape.getFlipVertical());
                     }
                 }
             } catch (Exception e) {

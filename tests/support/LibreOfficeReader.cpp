@@ -3,6 +3,7 @@
 #include "tests/support/ZipReader.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
@@ -81,9 +82,10 @@ OdpDocument parseOdp(const QString& odpPath)
     return document;
 }
 
-} // namespace
-
-std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
+// Converts every file in one headless run, with a private profile (a profile in use by another
+// instance hands the job over and converts nothing), into `outDir`; returns each result's path,
+// files in order.
+QStringList convertWithLibreOffice(const QStringList& files, const QString& format, const QString& outDir)
 {
     const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
     if (soffice.isEmpty())
@@ -94,15 +96,11 @@ std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
             throw std::runtime_error("two files would convert to the same name: " + file.toStdString());
         stems.insert(QFileInfo(file).completeBaseName());
     }
-    // A private profile: a profile in use by another instance hands the job over and converts
-    // nothing.
-    QTemporaryDir work;
-    const QString outDir = work.filePath(QStringLiteral("out"));
-    QStringList arguments{QStringLiteral("-env:UserInstallation=file://") +
-                              work.filePath(QStringLiteral("profile")),
+    QStringList arguments{QStringLiteral("-env:UserInstallation=file://") + outDir +
+                              QStringLiteral("/profile"),
                           QStringLiteral("--headless"),
                           QStringLiteral("--convert-to"),
-                          QStringLiteral("odp"),
+                          format,
                           QStringLiteral("--outdir"),
                           outDir};
     for (const QString& file : files)
@@ -111,16 +109,76 @@ std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
     process.start(soffice, arguments);
     if (!process.waitForFinished(600000) || process.exitStatus() != QProcess::NormalExit)
         throw std::runtime_error("soffice did not finish");
-    std::vector<OdpDocument> documents;
+    QStringList converted;
     for (const QString& file : files) {
-        const QString odp =
-            QDir(outDir).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".odp"));
-        if (!QFileInfo::exists(odp))
+        converted << QDir(outDir).filePath(QFileInfo(file).completeBaseName() + u'.' + format);
+        if (!QFileInfo::exists(converted.back()))
             throw std::runtime_error("LibreOffice did not convert " + file.toStdString() + ": " +
                                      process.readAllStandardError().toStdString());
-        documents.push_back(parseOdp(odp));
     }
+    return converted;
+}
+
+// A binary PPM as pdftoppm writes it: "P6", width, height, 255, then RGB rows.
+RenderedPage readPpm(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read " + path.toStdString());
+    const QByteArray bytes = file.readAll();
+    const QList<QByteArray> header = bytes.left(32).simplified().split(' ');
+    RenderedPage page;
+    if (header.size() >= 4 && header[0] == "P6") {
+        page.width = header[1].toInt();
+        page.height = header[2].toInt();
+        page.rgb = bytes.right(qsizetype(page.width) * page.height * 3);
+    }
+    if (page.width <= 0 || page.height <= 0 || page.rgb.size() != qsizetype(page.width) * page.height * 3)
+        throw std::runtime_error("not a PPM pdftoppm writes: " + path.toStdString());
+    return page;
+}
+
+} // namespace
+
+std::vector<OdpDocument> readWithLibreOffice(const QStringList& files)
+{
+    QTemporaryDir work;
+    std::vector<OdpDocument> documents;
+    for (const QString& odp : convertWithLibreOffice(files, QStringLiteral("odp"), work.path()))
+        documents.push_back(parseOdp(odp));
     return documents;
+}
+
+std::array<int, 3> RenderedPage::pixel(int x, int y) const
+{
+    const qsizetype at = (qsizetype(y) * width + x) * 3;
+    return {quint8(rgb[at]), quint8(rgb[at + 1]), quint8(rgb[at + 2])};
+}
+
+std::vector<std::vector<RenderedPage>> renderWithLibreOffice(const QStringList& files)
+{
+    const QString pdftoppm = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
+    if (pdftoppm.isEmpty())
+        throw std::runtime_error("pdftoppm (Debian package poppler-utils) is not installed");
+    QTemporaryDir work;
+    std::vector<std::vector<RenderedPage>> rendered;
+    for (const QString& pdf : convertWithLibreOffice(files, QStringLiteral("pdf"), work.path())) {
+        const QString prefix = pdf.chopped(4);
+        QProcess process;
+        process.start(pdftoppm, {QStringLiteral("-r"), QStringLiteral("72"), pdf, prefix});
+        if (!process.waitForFinished(120000) || process.exitCode() != 0)
+            throw std::runtime_error("pdftoppm failed on " + pdf.toStdString() + ": " +
+                                     process.readAllStandardError().toStdString());
+        // Pages come as prefix-1.ppm or prefix-01.ppm, by page number with as many digits as the last.
+        const QFileInfo info(prefix);
+        const QStringList pages =
+            QDir(info.path())
+                .entryList({info.fileName() + QStringLiteral("-*.ppm")}, QDir::Files, QDir::Name);
+        std::vector<RenderedPage>& document = rendered.emplace_back();
+        for (const QString& page : pages)
+            document.push_back(readPpm(QDir(info.path()).filePath(page)));
+    }
+    return rendered;
 }
 
 void verifyLibreOfficeRead(const OdpDocument& read, const std::vector<std::vector<ExpectedPicture>>& slides,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <vector>
 
 namespace kestrane::testing {
@@ -33,6 +34,21 @@ struct OdpDocument
 // more than their extension. Throws std::runtime_error when soffice is missing or a file did not
 // convert.
 std::vector<OdpDocument> readWithLibreOffice(const QStringList& files);
+
+// A page as LibreOffice draws it, one pixel to the point.
+struct RenderedPage
+{
+    int width = 0;
+    int height = 0;
+    QByteArray rgb;
+
+    std::array<int, 3> pixel(int x, int y) const;
+};
+
+// Renders every file in one headless LibreOffice run, to PDF and then each page by pdftoppm at
+// 72 dots per inch; pages of each file in order, files in the same order. Throws
+// std::runtime_error when soffice or pdftoppm is missing or a file did not convert.
+std::vector<std::vector<RenderedPage>> renderWithLibreOffice(const QStringList& files);
 
 // A picture as LibreOffice should show it: its box in points and the bytes of its file; no bytes
 // for a picture LibreOffice hands back re-encoded (the DIB of a .ppt comes back as a PNG).

@@ -20,6 +20,7 @@ public:
 
     const std::string& name() const override { return m_name; }
     presentation::PictureFormat format() const override { return m_format; }
+    presentation::Orientation orientation() const override { return m_orientation; }
     std::uint64_t size() const override { return m_bytes.size(); }
     void read(std::uint64_t offset, void* buffer, std::size_t length) const override
     {
@@ -31,6 +32,8 @@ public:
     }
 
     const std::string& bytes() const { return m_bytes; }
+    // As if its EXIF data said so, whatever its bytes.
+    void setOrientation(presentation::Orientation orientation) { m_orientation = orientation; }
     // Every read from now on throws PictureChanged, as after the file was edited.
     void change() { m_changed = true; }
     // Gets its .ppt form the way a picture file does.
@@ -39,6 +42,7 @@ public:
 private:
     std::string m_name;
     presentation::PictureFormat m_format;
+    presentation::Orientation m_orientation = presentation::Orientation::TopLeft;
     std::string m_bytes;
     bool m_changed = false;
 };

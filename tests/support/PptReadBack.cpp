@@ -44,10 +44,11 @@ std::map<QString, PoiResult> parsePoiOutput(const QByteArray& output)
             current->pageHeight = words[2].toInt();
         } else if (words[0] == "slides" && words.size() == 2) {
             current->slides = words[1].toInt();
-        } else if (words[0] == "picture" && words.size() == 9) {
+        } else if (words[0] == "picture" && words.size() == 12) {
             current->pictures.push_back({words[1].toInt(), words[2].toDouble(), words[3].toDouble(),
                                          words[4].toDouble(), words[5].toDouble(),
-                                         QString::fromUtf8(words[6]), words[7].toLongLong(), words[8]});
+                                         QString::fromUtf8(words[6]), words[7].toLongLong(), words[8],
+                                         words[9].toDouble(), words[10] == "true", words[11] == "true"});
         } else if (words[0] == "properties" && words.size() == 5) {
             current->application = QString::fromUtf8(words[1]);
             current->created = words[2].toLongLong();

@@ -43,7 +43,7 @@ ExpectedFrame expectedFrame(const presentation::PictureBox& box, presentation::P
                             const QByteArray& bytes, const QString& fileName);
 ExpectedSlides expectedSlides(const presentation::Deck& deck);
 
-// A picture frame as Apache POI read it; anchor in points, SHA-256 in hex.
+// A picture frame as Apache POI read it; anchor in points, SHA-256 in hex, rotation in degrees.
 struct PoiPicture
 {
     int slide = 0;
@@ -51,6 +51,9 @@ struct PoiPicture
     QString type;
     qint64 length = 0;
     QByteArray sha256;
+    double rotation = 0;
+    bool flipH = false;
+    bool flipV = false;
 };
 
 struct PoiResult

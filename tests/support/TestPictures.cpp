@@ -79,6 +79,51 @@ QByteArray rgbaPixels(const QString& path)
     return process.readAllStandardOutput();
 }
 
+QByteArray exifPayload(const QList<ExifEntry>& entries, bool bigEndian)
+{
+    auto number = [bigEndian](quint64 value, int bytes) {
+        QByteArray out(bytes, '\0');
+        for (int i = 0; i < bytes; ++i)
+            out[bigEndian ? bytes - 1 - i : i] = char(value >> (8 * i));
+        return out;
+    };
+    QByteArray tiff = bigEndian ? QByteArray("MM\0*", 4) : QByteArray("II*\0", 4);
+    tiff += number(8, 4) + number(quint64(entries.size()), 2);
+    for (const ExifEntry& entry : entries) {
+        tiff += number(entry.tag, 2) + number(entry.type, 2) + number(entry.count, 4);
+        tiff += entry.type == 3 ? number(entry.value, 2) + QByteArray(2, '\0') : number(entry.value, 4);
+    }
+    return QByteArray("Exif\0\0", 6) + tiff + number(0, 4);
+}
+
+ExifEntry orientationEntry(quint32 value)
+{
+    return {0x0112, 3, 1, value};
+}
+
+QByteArray makeOrientedPhoto(const QString& path, int orientation, bool bigEndian)
+{
+    // What a camera stores for each orientation: the upright picture turned back the other way.
+    static const char* storedBy[] = {"",           "-flop",       "-rotate 180", "-flip",
+                                     "-transpose", "-rotate 270", "-transverse", "-rotate 90"};
+    const QString upright =
+        QStringLiteral("-size 80x60 ( xc:red xc:lime +append ) ( xc:blue xc:black +append ) -append ");
+    QProcess process;
+    process.start(convertProgram,
+                  (upright + storedBy[orientation - 1] + " -quality 95").split(u' ', Qt::SkipEmptyParts)
+                      << QStringLiteral("JPEG:") + path);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        throw std::runtime_error("convert failed for " + path.toStdString() + ": " +
+                                 process.readAllStandardError().toStdString());
+    // The EXIF segment right after the start of image, where cameras put it.
+    const QByteArray exif = exifPayload({orientationEntry(quint32(orientation))}, bigEndian);
+    const QByteArray stored = readFileBytes(path);
+    const QByteArray photo =
+        stored.left(2) + "\xFF\xE1" + char(0) + char(exif.size() + 2) + exif + stored.mid(2);
+    writeFileBytes(path, photo);
+    return photo;
+}
+
 presentation::PictureFormat pictureFormat(TestImage kind)
 {
     switch (kind) {

@@ -33,6 +33,29 @@ QByteArray makeTestImage(const QString& path, TestImage kind, int variant);
 // ImageMagick. Throws std::runtime_error when it fails.
 QByteArray rgbaPixels(const QString& path);
 
+// One entry of a TIFF directory; a SHORT value stands in the value field's first two bytes.
+struct ExifEntry
+{
+    quint16 tag = 0;
+    quint16 type = 3; // SHORT
+    quint32 count = 1;
+    quint32 value = 0;
+};
+
+// The payload of an EXIF segment (APP1): "Exif", two NULs, a TIFF header in the byte order asked
+// for and a first directory holding `entries`, as cameras write it.
+QByteArray exifPayload(const QList<ExifEntry>& entries, bool bigEndian = false);
+
+// The orientation tag with `value` (1 to 8 as EXIF defines them).
+ExifEntry orientationEntry(quint32 value);
+
+// A JPEG that shows, once turned by an orientation-aware viewer, the same upright picture for
+// every `orientation` from 1 to 8: 160 x 120 pixels in four quarters, red, green, blue and black
+// from the top left in reading order. The pixels are stored as a camera would store them for that
+// orientation, with the tag in an EXIF segment in the byte order asked for. Written to `path`;
+// returns the bytes.
+QByteArray makeOrientedPhoto(const QString& path, int orientation, bool bigEndian);
+
 // What the engine makes of each kind: CMYK JPEGs get a blip of their own.
 presentation::PictureFormat pictureFormat(TestImage kind);
 
