@@ -1,6 +1,7 @@
 #include "engine/AtomicSave.h"
 
 #include "base/Error.h"
+#include "base/FolderSync.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -200,6 +201,9 @@ void AtomicFile::commit()
     if (::rename(m_file.path.c_str(), m_target.c_str()) != 0)
         fail(errno);
     m_file.committed = true;
+    // A failure here leaves the new file in place, but the user must not be told it is saved.
+    if (const int error = syncFolder(splitPath(m_target).folder))
+        fail(error);
     if (m_progress)
         m_progress(m_total, m_total);
 }

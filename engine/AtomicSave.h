@@ -10,10 +10,11 @@ namespace kestrane::presentation {
 
 // The file a save writes, aside: `path` holds either exactly what it held before or the complete
 // new content. The bytes go to a temporary file beside the target, which commit() flushes to disk
-// and renames over the target; without a commit the temporary file is removed. A replaced file
-// keeps its permission bits; a new one gets 0666 less the umask. A file the user may not write is
-// refused before anything is written, as a direct write would be; where `path` is a symbolic link,
-// the file it names is replaced and the link stays. Every failure throws kestrane::Error.
+// and renames over the target, then flushes the folder, so the saved file survives a power cut;
+// without a commit the temporary file is removed. A replaced file keeps its permission bits; a new
+// one gets 0666 less the umask. A file the user may not write is refused before anything is
+// written, as a direct write would be; where `path` is a symbolic link, the file it names is
+// replaced and the link stays. Every failure throws kestrane::Error.
 //
 // The bytes written, rewritten ones included, and those count() is told of are reported to
 // `progress` against `total` (see SaveProgress.h), done == total only once committed.

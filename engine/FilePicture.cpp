@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "engine/ImageHeader.h"
+#include "engine/PptForm.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -149,7 +150,7 @@ std::shared_ptr<const Picture> openPictureFile(const std::string& path)
     picture->setOrientation(probed.orientation);
     // Made now, while the file is known to be as it was checked: what a .ppt stores of it is fixed
     // from here on, and a GIF that cannot be decoded is refused before anything is saved.
-    picture->makePptForm(path);
+    picture->setPptForm(pptFormOf(*picture, path));
     return picture;
 }
 

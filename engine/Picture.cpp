@@ -1,42 +1,9 @@
 #include "engine/Picture.h"
 
-#include "engine/GifToPng.h"
-
 #include <algorithm>
 #include <nettle/md4.h>
 
 namespace kestrane::presentation {
-
-namespace {
-
-constexpr std::uint64_t bitmapFileHeaderSize = 14;
-
-class BitmapWithoutFileHeader : public Picture
-{
-public:
-    explicit BitmapWithoutFileHeader(const Picture& bitmap) : m_bitmap(bitmap) {}
-
-    const std::string& name() const override { return m_bitmap.name(); }
-    PictureFormat format() const override { return PictureFormat::Bmp; }
-    std::uint64_t size() const override { return m_bitmap.size() - bitmapFileHeaderSize; }
-    void read(std::uint64_t offset, void* buffer, std::size_t length) const override
-    {
-        m_bitmap.read(offset + bitmapFileHeaderSize, buffer, length);
-    }
-
-private:
-    const Picture& m_bitmap;
-};
-
-} // namespace
-
-void Picture::makePptForm(const std::string& path)
-{
-    if (format() == PictureFormat::Gif)
-        m_pptForm = convertGifToPng(*this, path);
-    else if (format() == PictureFormat::Bmp)
-        m_pptForm = std::make_unique<BitmapWithoutFileHeader>(*this);
-}
 
 const Digest& Picture::digest() const
 {

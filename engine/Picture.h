@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace kestrane::presentation {
 
@@ -44,13 +45,10 @@ public:
     virtual std::uint64_t size() const = 0;
     virtual void read(std::uint64_t offset, void* buffer, std::size_t length) const = 0;
 
-    // What a .ppt stores of the picture: a GIF, which the format has no record for, as a PNG of
-    // its first frame (GifToPng.h); a BMP without its 14-byte file header, as the format's bitmap
-    // record holds it from the bitmap's own header on; every other picture as it is.
+    // What a .ppt stores of the picture (PptForm.h): the picture itself unless whoever took it in
+    // gave it another form, once the picture was known to be sound.
     const Picture& pptForm() const { return m_pptForm ? *m_pptForm : *this; }
-    // Called once the picture is known to be sound, by whoever took it in; the GIF's copy is made
-    // here. Throws what convertGifToPng throws, naming `path`.
-    void makePptForm(const std::string& path);
+    void setPptForm(std::unique_ptr<Picture> form) { m_pptForm = std::move(form); }
 
     // The digest of the bytes, read once: the first call takes it, a call on another thread
     // meanwhile waits for it. Throws what reading throws; the next call then tries again.

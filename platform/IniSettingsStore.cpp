@@ -1,6 +1,7 @@
 #include "platform/IniSettingsStore.h"
 
 #include "base/Error.h"
+#include "base/FolderSync.h"
 
 #include <QFile>
 #include <QStandardPaths>
@@ -126,9 +127,9 @@ struct Replacement
     bool placed = false;
 };
 
-// Writes the new content beside the file, flushes it and puts it in the file's place. A file the
-// user made read-only is left alone, as a direct write would leave it; the new file keeps the old
-// one's permissions.
+// Writes the new content beside the file, flushes it, puts it in the file's place and flushes the
+// folder, so the new file is there after a power cut. A file the user made read-only is left
+// alone, as a direct write would leave it; the new file keeps the old one's permissions.
 void replaceFile(const std::string& file, const std::string& content)
 {
     mode_t mode = 0644;
@@ -152,10 +153,12 @@ void replaceFile(const std::string& file, const std::string& content)
         if (put > 0)
             done += std::size_t(put);
     }
-    if (::fchmod(next.fd, mode) != 0 || ::fsync(next.fd) != 0 || ::close(std::exchange(next.fd, -1)) != 0 ||
-        ::rename(next.path.c_str(), file.c_str()) != 0)
+    if (::fchmod(next.fd, mode) != 0 || ::fdatasync(next.fd) != 0 ||
+        ::close(std::exchange(next.fd, -1)) != 0 || ::rename(next.path.c_str(), file.c_str()) != 0)
         throw Error(ErrorCode::SettingsUnwritable, file, errno);
     next.placed = true;
+    if (const int error = syncFolder(file.substr(0, slash)))
+        throw Error(ErrorCode::SettingsUnwritable, file, error);
 }
 
 } // namespace

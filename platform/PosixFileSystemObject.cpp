@@ -12,6 +12,13 @@ namespace kestrane {
 
 namespace {
 
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A path that cannot be looked at is a folder that cannot be searched, and named as one.
 bool isFile(const std::string& path)
 {
     struct stat status
@@ -20,7 +27,7 @@ bool isFile(const std::string& path)
     if (::stat(path.c_str(), &status) != 0) {
         if (errno == ENOENT)
             return false;
-        throw Error(ErrorCode::DirectoryUnreadable, path, errno);
+        throw Error(ErrorCode::DirectoryUnreadable, folderOf(path), errno);
     }
     return !S_ISDIR(status.st_mode);
 }
@@ -40,9 +47,8 @@ std::optional<std::string> PosixFileSystemObject::FileExists(const std::string& 
     if (isFile(path))
         return path;
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string name = path.substr(slash + 1);
-    const Listing& names = listing(folder);
+    const Listing& names = listing(folderOf(path));
     const auto similar = names.find(asciiLower(name));
     if (similar == names.end())
         return std::nullopt;

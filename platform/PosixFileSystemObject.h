@@ -11,8 +11,9 @@ namespace kestrane {
 
 // A file exists when the path names anything but a directory. A FIFO or a device named like an
 // image counts, so the engine refuses it with a message instead of the sequence ending quietly.
-// Only a path that names nothing is absent: a folder that cannot be searched fails with the
-// system's reason (DirectoryUnreadable), so it is never taken for one without pictures.
+// Only a path that names nothing is absent: a folder that cannot be searched fails, naming the
+// folder, with the system's reason (DirectoryUnreadable), so it is never taken for one without
+// pictures.
 //
 // Letter case does not matter, as cameras and copies from other systems write IMAGE1.JPG: the
 // exact name is tried first, then the names in its folder that differ from it only in ASCII

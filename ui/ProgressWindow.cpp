@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace kestrane {
 
@@ -64,9 +65,9 @@ ProgressWindow::ProgressWindow() : m_text(new QLabel(this)), m_bar(new QProgress
     m_text->setMinimumWidth(m_text->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 40);
 }
 
-void ProgressWindow::centreOver(QWidget* window)
+void ProgressWindow::belongTo(QWidget* window)
 {
-    m_over = window;
+    m_owner = window;
 }
 
 void ProgressWindow::report(const std::string& text, std::uint64_t done, std::uint64_t total)
@@ -89,10 +90,16 @@ void ProgressWindow::report(const std::string& text, std::uint64_t done, std::ui
                             QString::number(done * 100 / total) + QStringLiteral("%"));
         }
         if (!isVisible()) {
+            // Owned by the window, not by a widget parent: the window system then keeps it in front
+            // of that window, while the window's end does not end this one, which others hold.
+            if (m_owner && m_owner->windowHandle()) {
+                create();
+                windowHandle()->setTransientParent(m_owner->windowHandle());
+            }
             show();
             // Placed once shown, when its frame is known; the window system draws it only later.
-            if (m_over)
-                move(m_over->frameGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
+            if (m_owner)
+                move(m_owner->frameGeometry().center() - QRect(QPoint(), frameGeometry().size()).center());
         }
     }
     letWindowsPaint();

@@ -12,10 +12,10 @@ class QProgressBar;
 namespace kestrane {
 
 // A small window that tells how far a long step has come. It appears only once the step has
-// run for half a second, centred over the main window, takes no input, and goes when the step
-// finishes, a failing one included. The step runs on the user-interface thread: from its first
-// report on, the windows paint, and input to any of them is dropped rather than held back, so
-// nothing typed or clicked during the step is acted on, then or after.
+// run for half a second, centred over the main window and kept in front of it, takes no input,
+// and goes when the step finishes, a failing one included. The step runs on the user-interface
+// thread: from its first report on, the windows paint, and input to any of them is dropped rather
+// than held back, so nothing typed or clicked during the step is acted on, then or after.
 class ProgressWindow : public QWidget, public Progress
 {
     Q_OBJECT
@@ -23,8 +23,9 @@ class ProgressWindow : public QWidget, public Progress
 public:
     ProgressWindow();
 
-    // The window it appears over; the main window is made after the services that hold this one.
-    void centreOver(QWidget* window);
+    // The window whose steps it reports, which it belongs to; the main window is made after the
+    // services that hold this one.
+    void belongTo(QWidget* window);
 
     void report(const std::string& text, std::uint64_t done, std::uint64_t total) override;
     void finish() override;
@@ -39,7 +40,7 @@ private:
     QProgressBar* m_bar;
     QElapsedTimer m_sinceStart;
     QElapsedTimer m_sincePaint;
-    QPointer<QWidget> m_over;
+    QPointer<QWidget> m_owner;
 };
 
 } // namespace kestrane

@@ -30,7 +30,7 @@ int main(int argc, char* argv[])
     const kestrane::Services services{settings, messageBox, programEnd, shell, saveDialog, objects, progress};
 
     auto* form1 = new kestrane::Form1(services);
-    progress.centreOver(form1);
+    progress.belongTo(form1);
     // Closing the main window through its frame destroys it and saves nothing.
     form1->setAttribute(Qt::WA_DeleteOnClose);
     kestrane::ProgramLifetime lifetime(*form1, [] { QCoreApplication::quit(); });

@@ -72,10 +72,11 @@ QByteArray le32(qint64 v)
     return le16(int(v & 0xFFFF)) + le16(int((v >> 16) & 0xFFFF));
 }
 
-// Signature and logical screen of `width` x 30, then an image's worth of bytes.
-QByteArray gif(const char* version, int width)
+// Signature and logical screen of `width` x `height`, then an image's worth of bytes.
+QByteArray gif(const char* version, int width, int height = 30)
 {
-    return QByteArray(version) + le16(width) + le16(30) + QByteArray("\xF7\0\0", 3) + QByteArray(40, '\x22');
+    return QByteArray(version) + le16(width) + le16(height) + QByteArray("\xF7\0\0", 3) +
+           QByteArray(40, '\x22');
 }
 
 // File header, then a bitmap header of `headerSize` bytes (12: the old core header) for 40 x
@@ -217,6 +218,7 @@ private slots:
         // damaged GIF, BMP and TIFF
         QTest::newRow("gif prefix") << QByteArray("GIF8") << ImageKind::Damaged;
         QTest::newRow("gif zero width") << gif("GIF89a", 0) << ImageKind::Damaged;
+        QTest::newRow("gif zero height") << gif("GIF89a", 40, 0) << ImageKind::Damaged;
         QTest::newRow("bmp file header only") << bmp(40, 24).left(14) << ImageKind::Damaged;
         QTest::newRow("bmp zero height") << bmp(40, 24, 0) << ImageKind::Damaged;
         QTest::newRow("bmp bad depth") << bmp(40, 7) << ImageKind::Damaged;

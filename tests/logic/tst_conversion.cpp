@@ -343,7 +343,7 @@ private slots:
         QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                          QFileDevice::ExeOwner));
         QCOMPARE(outcome.errorNumber, static_cast<int>(ErrorCode::DirectoryUnreadable));
-        QVERIFY2(outcome.description.ends_with("/image1.jpg (Permission denied)"),
+        QVERIFY2(outcome.description.ends_with(": " + folder.path().toStdString() + " (Permission denied)"),
                  outcome.description.c_str());
     }
 

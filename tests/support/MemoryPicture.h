@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "engine/Picture.h"
+#include "engine/PptForm.h"
 
 #include <cstring>
 #include <memory>
@@ -37,7 +38,7 @@ public:
     // Every read from now on throws PictureChanged, as after the file was edited.
     void change() { m_changed = true; }
     // Gets its .ppt form the way a picture file does.
-    void makePptForm() { Picture::makePptForm(m_name); }
+    void makePptForm() { setPptForm(presentation::pptFormOf(*this, m_name)); }
 
 private:
     std::string m_name;

@@ -1,4 +1,4 @@
-#include "tests/faults/SystemCallFaults.h"
+#include "tests/support/SystemCallFaults.h"
 
 #include <cerrno>
 #include <cstddef>

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace kestrane {
+
+// Flushes the folder's entries to disk, so that a file just renamed into it keeps its new name
+// through a power cut; flushing the file alone leaves the rename in memory. Returns 0, or the
+// system's error number of the call that failed.
+int syncFolder(const std::string& folder);
+
+} // namespace kestrane
