@@ -171,6 +171,7 @@ enum class Fault
     FlushFailsIo,
     RenameFailsIo,
     FolderFlushFailsIo,
+    FolderFlushUnsupported,
     // the source pictures change after they were added
     PictureDeleted,
     PictureReplaced,
@@ -364,6 +365,7 @@ private slots:
             row("rename answers EIO", Fault::RenameFailsIo, ErrorCode::SaveFailed, EIO);
             row("folder flush after the rename answers EIO", Fault::FolderFlushFailsIo, ErrorCode::SaveFailed,
                 EIO);
+            row("folder flush unsupported by the file system", Fault::FolderFlushUnsupported, ErrorCode{}, 0);
             // the source pictures change after they were added: the bytes as added, or an error
             row("picture deleted", Fault::PictureDeleted, ErrorCode{}, 0);
             row("picture replaced by another file", Fault::PictureReplaced, ErrorCode{}, 0);
@@ -461,6 +463,9 @@ private slots:
             // The file itself is flushed with fdatasync, so only the folder's flush fails.
             case Fault::FolderFlushFailsIo:
                 failSystemCalls({SYS_fsync}, EIO);
+                break;
+            case Fault::FolderFlushUnsupported:
+                failSystemCalls({SYS_fsync}, EINVAL);
                 break;
             case Fault::RenameFailsIo:
                 failSystemCalls(
