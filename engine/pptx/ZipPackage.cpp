@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "engine/Pipeline.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace kestrane::presentation {
@@ -131,8 +132,7 @@ ZipPackage::~ZipPackage() = default;
 void ZipPackage::addText(const std::string& name, const std::string& text)
 {
     const std::string deflated = m_deflater->deflate(text);
-    const auto crc = std::uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size()));
-    begin({name, crc, text.size(), deflated.size(), 0, true});
+    begin({name, libdeflate_crc32(0, text.data(), text.size()), text.size(), deflated.size(), 0, true});
     m_sink.write(deflated.data(), deflated.size());
 }
 
