@@ -18,7 +18,7 @@ namespace kestrane::presentation {
 
 namespace {
 
-// Writers emit small pieces (a zip library writes 8 KiB at a time); gathering them in 1 MiB
+// Writers emit small pieces (zip headers, records, stdio buffers of 64 KiB); gathering them in 1 MiB
 // buffers keeps the number of system calls and thread hand-overs low.
 constexpr std::size_t bufferCount = 4;
 

@@ -21,7 +21,7 @@ namespace kestrane::presentation {
 //
 // Bytes gather in a ring's buffers; a full one is written by the ring's thread while the writer
 // fills the next, so producing the bytes and copying them into the file overlap. A seek back into
-// the buffer being filled (a zip writer rewriting a header it just wrote) changes it in place. A
+// the buffer being filled (the compound file writer going back to a header) changes it in place. A
 // failed write is reported by a later call.
 class AtomicFile : public ByteSink
 {

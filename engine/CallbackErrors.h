@@ -5,8 +5,8 @@
 
 namespace kestrane::presentation {
 
-// The C libraries the writers use (libzip, and libgsf through a stdio stream) call back into C++,
-// and an exception must not unwind through their frames. A callback runs its body through run(),
+// The C library the .ppt writer uses (libgsf, through a stdio stream) calls back into C++, and an
+// exception must not unwind through its frames. A callback runs its body through run(),
 // which keeps the first exception and returns what `failed` gives, the library's own sign of
 // failure, then and for every call after it; once the library has returned, the writer rethrows
 // the kept exception, so the caller sees the sink's or the picture's kestrane::Error rather than

@@ -27,6 +27,14 @@ enum class PictureFormat
 // identifier a .ppt's drawing records carry.
 using Digest = std::array<std::uint8_t, 16>;
 
+// What one reading of a picture's bytes gives: the digest, and the CRC-32 that a zip entry holding
+// the picture records.
+struct Checksums
+{
+    Digest digest;
+    std::uint32_t crc32;
+};
+
 // An embedded picture as it was when it was added. Its bytes are the source file's bytes,
 // unchanged; reading them throws kestrane::Error when they can no longer be had as they were.
 class Picture
@@ -50,17 +58,19 @@ public:
     const Picture& pptForm() const { return m_pptForm ? *m_pptForm : *this; }
     void setPptForm(std::unique_ptr<Picture> form) { m_pptForm = std::move(form); }
 
-    // The digest of the bytes, read once: the first call takes it, a call on another thread
-    // meanwhile waits for it. Throws what reading throws; the next call then tries again.
-    const Digest& digest() const;
-    // Whether digest() would return at once; never waits for a digest being taken.
+    // The checksums of the bytes, read once: the first call takes them, a call on another thread
+    // meanwhile waits for them. Throws what reading throws; the next call then tries again.
+    const Checksums& checksums() const;
+    const Digest& digest() const { return checksums().digest; }
+    std::uint32_t crc32() const { return checksums().crc32; }
+    // Whether checksums() would return at once; never waits for them being taken.
     bool digested() const { return m_digested.load(std::memory_order_acquire); }
 
 private:
     std::unique_ptr<Picture> m_pptForm;
     mutable std::mutex m_digesting;
     mutable std::atomic<bool> m_digested = false;
-    mutable Digest m_digest{};
+    mutable Checksums m_checksums{};
 };
 
 } // namespace kestrane::presentation

@@ -7,6 +7,7 @@
 #include "engine/pptx/ZipPackage.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace kestrane::presentation {
 
@@ -91,36 +92,37 @@ const Format pptxFormat{checkPptxLimits, asItIs, writePptx};
 void writePptx(const Deck& deck, ByteSink& sink)
 {
     const std::size_t slideCount = deck.slides.size();
-    ZipPackage zip(sink);
-    // [Content_Types].xml first, as readers that stream the package expect; pictures last.
-    zip.addText("[Content_Types].xml", [&deck] { return pptx::contentTypes(deck); });
-    zip.addText("_rels/.rels", pptx::packageRelationships);
-    zip.addText("docProps/core.xml", [&deck] { return pptx::coreProperties(deck.savedAt); });
-    zip.addText("docProps/app.xml", [slideCount] { return pptx::appProperties(slideCount); });
-    zip.addText("ppt/presentation.xml", [slideCount] { return pptx::presentation(slideCount); });
-    zip.addText("ppt/_rels/presentation.xml.rels",
-                [slideCount] { return pptx::presentationRelationships(slideCount); });
-    zip.addText("ppt/presProps.xml", pptx::presentationProperties);
-    zip.addText("ppt/viewProps.xml", pptx::viewProperties);
-    zip.addText("ppt/tableStyles.xml", pptx::tableStyles);
-    zip.addText("ppt/theme/theme1.xml", pptx::theme);
-    zip.addText("ppt/slideMasters/slideMaster1.xml", pptx::slideMaster);
-    zip.addText("ppt/slideMasters/_rels/slideMaster1.xml.rels", pptx::slideMasterRelationships);
-    zip.addText("ppt/slideLayouts/slideLayout1.xml", pptx::slideLayout);
-    zip.addText("ppt/slideLayouts/_rels/slideLayout1.xml.rels", pptx::slideLayoutRelationships);
     // One media part for each distinct picture, which every frame showing it refers to.
     const DistinctPictures media(deck, asItIs);
+    ZipPackage zip(sink);
+    // [Content_Types].xml first, as readers that stream the package expect; pictures last.
+    zip.addText("[Content_Types].xml", pptx::contentTypes(deck));
+    zip.addText("_rels/.rels", pptx::packageRelationships());
+    zip.addText("docProps/core.xml", pptx::coreProperties(deck.savedAt));
+    zip.addText("docProps/app.xml", pptx::appProperties(slideCount));
+    zip.addText("ppt/presentation.xml", pptx::presentation(slideCount));
+    zip.addText("ppt/_rels/presentation.xml.rels", pptx::presentationRelationships(slideCount));
+    zip.addText("ppt/presProps.xml", pptx::presentationProperties());
+    zip.addText("ppt/viewProps.xml", pptx::viewProperties());
+    zip.addText("ppt/tableStyles.xml", pptx::tableStyles());
+    zip.addText("ppt/theme/theme1.xml", pptx::theme());
+    zip.addText("ppt/slideMasters/slideMaster1.xml", pptx::slideMaster());
+    zip.addText("ppt/slideMasters/_rels/slideMaster1.xml.rels", pptx::slideMasterRelationships());
+    zip.addText("ppt/slideLayouts/slideLayout1.xml", pptx::slideLayout());
+    zip.addText("ppt/slideLayouts/_rels/slideLayout1.xml.rels", pptx::slideLayoutRelationships());
     for (std::size_t i = 0; i < slideCount; ++i) {
         const SlideContent& content = deck.slides[i];
         const std::string number = std::to_string(i + 1);
-        zip.addText("ppt/slides/slide" + number + ".xml", [&content] { return pptx::slide(content); });
+        zip.addText("ppt/slides/slide" + number + ".xml", pptx::slide(content));
         zip.addText("ppt/slides/_rels/slide" + number + ".xml.rels",
-                    [&content, &media] { return pptx::slideRelationships(content, media); });
+                    pptx::slideRelationships(content, media));
     }
+    std::vector<ZipPackage::StoredPicture> pictures;
     for (std::size_t m = 0; m < media.entries().size(); ++m) {
         const Picture& picture = *media.entries()[m].picture;
-        zip.addPicture("ppt/media/" + pptx::mediaFileName(m, picture.format()), picture);
+        pictures.push_back({"ppt/media/" + pptx::mediaFileName(m, picture.format()), &picture});
     }
+    zip.addPictures(pictures);
     zip.close();
 }
 

@@ -3,18 +3,13 @@
 #include "base/Error.h"
 #include "engine/Pipeline.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <ctime>
-#include <vector>
-#include <zip.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 namespace kestrane::presentation {
 
-// Deflates the package's text parts with one compression state. libzip would set up a new one
-// for every entry, and its fresh tables cost more than compressing the small parts themselves.
+// Deflates the package's text parts with one compression state: fresh tables for every small part
+// would cost more than compressing it.
 class ZipDeflater
 {
 public:
@@ -51,361 +46,200 @@ private:
 
 namespace {
 
-// A fixed local time (2000-01-01 00:00): libzip stores local DOS time, so building it from local
-// fields gives the same stored bytes in every time zone.
-time_t fixedTimestamp()
+constexpr std::uint32_t localHeaderSignature = 0x04034b50;
+constexpr std::uint32_t centralHeaderSignature = 0x02014b50;
+constexpr std::uint32_t zip64EndSignature = 0x06064b50;
+constexpr std::uint32_t zip64LocatorSignature = 0x07064b50;
+constexpr std::uint32_t endSignature = 0x06054b50;
+constexpr std::uint16_t zip64ExtraField = 0x0001;
+
+// Version needed to extract: 1.0 for stored data, 2.0 for deflated, 4.5 with Zip64 fields.
+constexpr std::uint16_t versionStored = 10;
+constexpr std::uint16_t versionDeflated = 20;
+constexpr std::uint16_t versionZip64 = 45;
+// Made on MS-DOS (the high byte 0), to APPNOTE 6.3: office suites mark their packages so, as a
+// document carries no file modes of its own, and unzip then gives the user's usual ones.
+constexpr std::uint16_t versionMadeBy = 63;
+constexpr std::uint16_t methodStored = 0;
+constexpr std::uint16_t methodDeflated = 8;
+// 2000-01-01 00:00 as MS-DOS stores a local time: every entry the same.
+constexpr std::uint16_t dosTime = 0;
+constexpr std::uint16_t dosDate = (2000 - 1980) << 9 | 1 << 5 | 1;
+
+// A field holding these says that its value is in the Zip64 record or extra field.
+constexpr std::uint64_t beyond32 = 0xFFFFFFFF;
+constexpr std::uint64_t beyond16 = 0xFFFF;
+
+bool exceeds32(std::uint64_t value)
 {
-    std::tm fields{};
-    fields.tm_year = 100;
-    fields.tm_mday = 1;
-    fields.tm_isdst = -1;
-    return std::mktime(&fields);
+    return value >= beyond32;
 }
 
-// Runs a callback body; on an exception keeps it, tells libzip, and returns -1.
-template <typename Body>
-zip_int64_t guarded(CallbackErrors& errors, zip_error_t& error, int code, Body body)
+std::uint32_t field32(std::uint64_t value)
 {
-    return errors.run(body, [&] {
-        zip_error_set(&error, code, 0);
-        return zip_int64_t(-1);
-    });
+    return std::uint32_t(exceeds32(value) ? beyond32 : value);
 }
 
-zip_int64_t unsupported(zip_error_t& error)
+// The bytes of one record, little-endian as zip stores every number.
+class Record
 {
-    zip_error_set(&error, ZIP_ER_OPNOTSUPP, 0);
-    return -1;
+public:
+    Record& u16(std::uint64_t value) { return put(value, 2); }
+    Record& u32(std::uint64_t value) { return put(value, 4); }
+    Record& u64(std::uint64_t value) { return put(value, 8); }
+    Record& text(const std::string& text)
+    {
+        m_bytes += text;
+        return *this;
+    }
+    Record& append(const Record& other) { return text(other.m_bytes); }
+    std::size_t size() const { return m_bytes.size(); }
+    void writeTo(ByteSink& sink) const { sink.write(m_bytes.data(), m_bytes.size()); }
+
+private:
+    Record& put(std::uint64_t value, int bytes)
+    {
+        for (int i = 0; i < bytes; ++i)
+            m_bytes.push_back(char(value >> (8 * i)));
+        return *this;
+    }
+
+    std::string m_bytes;
+};
+
+// The Zip64 extra field with the values given, in the order the field keeps: size, stored size,
+// offset of the local header. Empty when there are none.
+Record zip64Extra(const std::vector<std::uint64_t>& values)
+{
+    Record extra;
+    if (values.empty())
+        return extra;
+    extra.u16(zip64ExtraField).u16(8 * values.size());
+    for (std::uint64_t value : values)
+        extra.u64(value);
+    return extra;
 }
-
-// Common part of the read-only sources libzip pulls entry data from.
-class EntrySource
-{
-public:
-    explicit EntrySource(CallbackErrors& errors) : m_errors(errors) { zip_error_init(&m_error); }
-    virtual ~EntrySource() { zip_error_fini(&m_error); }
-    EntrySource(const EntrySource&) = delete;
-    EntrySource& operator=(const EntrySource&) = delete;
-
-    static zip_int64_t callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command)
-    {
-        auto* self = static_cast<EntrySource*>(state);
-        switch (command) {
-        case ZIP_SOURCE_SUPPORTS:
-            return ZIP_SOURCE_SUPPORTS_READABLE;
-        case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&self->m_error, data, length);
-        case ZIP_SOURCE_FREE:
-            delete self;
-            return 0;
-        case ZIP_SOURCE_OPEN:
-            self->m_offset = 0;
-            return guarded(self->m_errors, self->m_error, ZIP_ER_OPEN, [&] { return self->open(); });
-        case ZIP_SOURCE_READ:
-            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
-                const std::uint64_t left = self->size() - self->m_offset;
-                const std::size_t count = std::size_t(length < left ? length : left);
-                self->read(self->m_offset, data, count);
-                self->m_offset += count;
-                return zip_int64_t(count);
-            });
-        case ZIP_SOURCE_CLOSE:
-            self->close();
-            return 0;
-        case ZIP_SOURCE_STAT:
-            return guarded(self->m_errors, self->m_error, ZIP_ER_READ, [&] {
-                auto* stat = static_cast<zip_stat_t*>(data);
-                zip_stat_init(stat);
-                self->describe(*stat);
-                return zip_int64_t(sizeof(zip_stat_t));
-            });
-        default:
-            return unsupported(self->m_error);
-        }
-    }
-
-protected:
-    virtual zip_int64_t open() = 0;
-    virtual void close() = 0;
-    // The number of bytes read() hands out.
-    virtual std::uint64_t size() = 0;
-    virtual void describe(zip_stat_t& stat) = 0;
-    virtual void read(std::uint64_t offset, void* data, std::size_t length) = 0;
-
-private:
-    CallbackErrors& m_errors;
-    zip_error_t m_error;
-    std::uint64_t m_offset = 0;
-};
-
-// Renders its text when libzip first asks for it and hands libzip the deflated bytes with their
-// CRC, so libzip copies them as they are. Drops them once copied, so one part at a time is held.
-class TextSource : public EntrySource
-{
-public:
-    TextSource(CallbackErrors& errors, ZipDeflater& deflater, std::function<std::string()> render)
-        : EntrySource(errors), m_deflater(deflater), m_render(std::move(render))
-    {
-    }
-
-protected:
-    zip_int64_t open() override
-    {
-        render();
-        return 0;
-    }
-    void close() override { std::string().swap(m_deflated); }
-    std::uint64_t size() override
-    {
-        render();
-        return m_deflated.size();
-    }
-    void describe(zip_stat_t& stat) override
-    {
-        render();
-        stat.size = m_textSize;
-        stat.comp_size = m_deflated.size();
-        stat.comp_method = ZIP_CM_DEFLATE;
-        stat.crc = m_crc;
-        stat.valid = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC;
-    }
-    void read(std::uint64_t offset, void* data, std::size_t length) override
-    {
-        m_deflated.copy(static_cast<char*>(data), length, std::size_t(offset));
-    }
-
-private:
-    void render()
-    {
-        if (m_rendered)
-            return;
-        const std::string text = m_render();
-        m_textSize = text.size();
-        m_crc = std::uint32_t(crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), text.size()));
-        m_deflated = m_deflater.deflate(text);
-        m_rendered = true;
-    }
-
-    ZipDeflater& m_deflater;
-    std::function<std::string()> m_render;
-    std::string m_deflated;
-    std::uint64_t m_textSize = 0;
-    std::uint32_t m_crc = 0;
-    bool m_rendered = false;
-};
-
-// libzip pulls entry data 8 KiB at a time; the picture comes a megabyte at a time from the
-// stream, which keeps the system calls (and the picture's change checks) few and off this thread.
-class PictureSource : public EntrySource
-{
-public:
-    PictureSource(CallbackErrors& errors, const Picture& picture, PictureStream& stream)
-        : EntrySource(errors), m_size(picture.size()), m_stream(stream), m_number(stream.add(picture))
-    {
-    }
-
-protected:
-    zip_int64_t open() override
-    {
-        m_chunk = {};
-        return 0;
-    }
-    void close() override { m_chunk = {}; }
-    std::uint64_t size() override { return m_size; }
-    void describe(zip_stat_t& stat) override
-    {
-        stat.size = m_size;
-        stat.valid = ZIP_STAT_SIZE;
-    }
-    void read(std::uint64_t offset, void* data, std::size_t length) override
-    {
-        auto* out = static_cast<unsigned char*>(data);
-        while (length > 0) {
-            if (offset < m_chunkStart || offset >= m_chunkStart + m_chunk.length) {
-                m_chunk = m_stream.chunk(m_number, offset);
-                m_chunkStart = offset;
-            }
-            const std::size_t from = std::size_t(offset - m_chunkStart);
-            const std::size_t n = std::min(length, m_chunk.length - from);
-            std::memcpy(out, m_chunk.bytes + from, n);
-            out += n;
-            offset += n;
-            length -= n;
-        }
-    }
-
-private:
-    std::uint64_t m_size;
-    PictureStream& m_stream;
-    std::size_t m_number;
-    PictureStream::Chunk m_chunk{};
-    std::uint64_t m_chunkStart = 0;
-};
 
 } // namespace
 
-// The archive itself as libzip sees it: a new, empty file whose writes go to the sink. Committing
-// and rolling back are the sink owner's business (the atomic save).
-class ZipPackage::SinkSource
-{
-public:
-    SinkSource(ByteSink& sink, CallbackErrors& errors) : m_sink(sink), m_errors(errors)
-    {
-        zip_error_init(&m_error);
-    }
-    ~SinkSource() { zip_error_fini(&m_error); }
-    SinkSource(const SinkSource&) = delete;
-    SinkSource& operator=(const SinkSource&) = delete;
-
-    static zip_int64_t callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command)
-    {
-        auto* self = static_cast<SinkSource*>(state);
-        switch (command) {
-        case ZIP_SOURCE_SUPPORTS:
-            return ZIP_SOURCE_SUPPORTS_WRITABLE;
-        case ZIP_SOURCE_ERROR:
-            return zip_error_to_data(&self->m_error, data, length);
-        case ZIP_SOURCE_STAT:
-            // No archive exists yet: libzip starts a new one (it looks for a read error with ENOENT).
-            zip_error_set(&self->m_error, ZIP_ER_READ, ENOENT);
-            return -1;
-        case ZIP_SOURCE_BEGIN_WRITE:
-            self->m_start = self->m_sink.position();
-            self->m_end = 0;
-            return 0;
-        case ZIP_SOURCE_WRITE:
-            return guarded(self->m_errors, self->m_error, ZIP_ER_WRITE, [&] {
-                self->m_sink.write(data, std::size_t(length));
-                self->noteEnd();
-                return zip_int64_t(length);
-            });
-        case ZIP_SOURCE_SEEK_WRITE:
-            return guarded(self->m_errors, self->m_error, ZIP_ER_SEEK,
-                           [&] { return self->seek(data, length); });
-        case ZIP_SOURCE_TELL_WRITE:
-            return zip_int64_t(self->m_sink.position() - self->m_start);
-        case ZIP_SOURCE_COMMIT_WRITE:
-        case ZIP_SOURCE_ROLLBACK_WRITE:
-        case ZIP_SOURCE_REMOVE:
-        case ZIP_SOURCE_FREE:
-            return 0;
-        default:
-            return unsupported(self->m_error);
-        }
-    }
-
-private:
-    void noteEnd()
-    {
-        const std::uint64_t here = m_sink.position() - m_start;
-        if (here > m_end)
-            m_end = here;
-    }
-
-    zip_int64_t seek(void* data, zip_uint64_t length)
-    {
-        auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, length, &m_error);
-        if (args == nullptr)
-            return -1;
-        const std::int64_t base = args->whence == SEEK_SET   ? 0
-                                  : args->whence == SEEK_CUR ? std::int64_t(m_sink.position() - m_start)
-                                                             : std::int64_t(m_end);
-        const std::int64_t target = base + args->offset;
-        if (target < 0) {
-            zip_error_set(&m_error, ZIP_ER_INVAL, 0);
-            return -1;
-        }
-        m_sink.seek(m_start + std::uint64_t(target));
-        return 0;
-    }
-
-    ByteSink& m_sink;
-    CallbackErrors& m_errors;
-    zip_error_t m_error;
-    std::uint64_t m_start = 0;
-    std::uint64_t m_end = 0;
-};
-
 ZipPackage::ZipPackage(ByteSink& sink)
-    : m_output(std::make_unique<SinkSource>(sink, m_errors)), m_deflater(std::make_unique<ZipDeflater>()),
-      m_stream(std::make_unique<PictureStream>())
+    : m_sink(sink), m_start(sink.position()), m_deflater(std::make_unique<ZipDeflater>())
 {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* source = zip_source_function_create(&SinkSource::callback, m_output.get(), &error);
-    if (source != nullptr) {
-        m_archive = zip_open_from_source(source, ZIP_CREATE | ZIP_TRUNCATE, &error);
-        if (m_archive == nullptr)
-            zip_source_free(source);
-    }
-    const std::string message = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    if (m_archive == nullptr)
-        throw Error(ErrorCode::SaveFailed, "cannot start the zip archive: " + message);
 }
 
-ZipPackage::~ZipPackage()
+ZipPackage::~ZipPackage() = default;
+
+void ZipPackage::addText(const std::string& name, const std::string& text)
 {
-    if (m_archive != nullptr)
-        zip_discard(m_archive);
+    const std::string deflated = m_deflater->deflate(text);
+    begin({name, libdeflate_crc32(0, text.data(), text.size()), text.size(), deflated.size(), 0, true});
+    m_sink.write(deflated.data(), deflated.size());
 }
 
-void ZipPackage::addText(const std::string& name, std::function<std::string()> render)
+void ZipPackage::addPictures(const std::vector<StoredPicture>& pictures)
 {
-    auto* state = new TextSource(m_errors, *m_deflater, std::move(render));
-    zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
-    if (source == nullptr) {
-        delete state;
-        fail(name);
+    PictureStream stream;
+    for (const StoredPicture& stored : pictures)
+        stream.add(*stored.picture);
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        const Picture& picture = *pictures[i].picture;
+        const std::uint64_t size = picture.size();
+        begin({pictures[i].name, picture.crc32(), size, size, 0, false});
+        for (std::uint64_t offset = 0; offset < size;) {
+            const PictureStream::Chunk chunk = stream.chunk(i, offset);
+            m_sink.write(chunk.bytes, chunk.length);
+            offset += chunk.length;
+        }
     }
-    add(name, source, ZIP_CM_DEFLATE);
 }
 
-void ZipPackage::addPicture(const std::string& name, const Picture& picture)
+void ZipPackage::begin(Entry entry)
 {
-    auto* state = new PictureSource(m_errors, picture, *m_stream);
-    zip_source_t* source = zip_source_function(m_archive, &EntrySource::callback, state);
-    if (source == nullptr) {
-        delete state;
-        fail(name);
-    }
-    add(name, source, ZIP_CM_STORE);
-}
-
-void ZipPackage::add(const std::string& name, zip_source_t* source, int method)
-{
-    static const time_t timestamp = fixedTimestamp();
-    const zip_int64_t index = zip_file_add(m_archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
-    if (index < 0) {
-        zip_source_free(source);
-        fail(name);
-    }
-    const auto entry = zip_uint64_t(index);
-    // Marked as made on MS-DOS with no attributes, as office suites write their packages: a
-    // document carries no file modes of its own (libzip's default is Unix mode 0666, which unzip
-    // would restore as world-writable files), so unzip gives the user's usual ones.
-    if (zip_set_file_compression(m_archive, entry, method, 0) != 0 ||
-        zip_file_set_mtime(m_archive, entry, timestamp, 0) != 0 ||
-        zip_file_set_external_attributes(m_archive, entry, 0, ZIP_OPSYS_DOS, 0) != 0)
-        fail(name);
+    entry.offset = m_sink.position() - m_start;
+    // The local header holds both sizes in its Zip64 field, or neither.
+    const bool zip64 = exceeds32(entry.size) || exceeds32(entry.storedSize);
+    Record header;
+    header.u32(localHeaderSignature)
+        .u16(zip64            ? versionZip64
+             : entry.deflated ? versionDeflated
+                              : versionStored)
+        .u16(0)
+        .u16(entry.deflated ? methodDeflated : methodStored)
+        .u16(dosTime)
+        .u16(dosDate)
+        .u32(entry.crc)
+        .u32(field32(entry.storedSize))
+        .u32(field32(entry.size));
+    const Record extra = zip64 ? zip64Extra({entry.size, entry.storedSize}) : Record();
+    header.u16(entry.name.size()).u16(extra.size()).text(entry.name).append(extra);
+    header.writeTo(m_sink);
+    m_entries.push_back(std::move(entry));
 }
 
 void ZipPackage::close()
 {
-    if (zip_close(m_archive) == 0) {
-        m_archive = nullptr;
-        return;
+    const std::uint64_t directoryStart = m_sink.position() - m_start;
+    for (const Entry& entry : m_entries) {
+        // Only the values that do not fit go to the Zip64 field.
+        std::vector<std::uint64_t> wide;
+        for (std::uint64_t value : {entry.size, entry.storedSize, entry.offset}) {
+            if (exceeds32(value))
+                wide.push_back(value);
+        }
+        const Record extra = zip64Extra(wide);
+        Record header;
+        header.u32(centralHeaderSignature)
+            .u16(versionMadeBy)
+            .u16(!wide.empty()    ? versionZip64
+                 : entry.deflated ? versionDeflated
+                                  : versionStored)
+            .u16(0)
+            .u16(entry.deflated ? methodDeflated : methodStored)
+            .u16(dosTime)
+            .u16(dosDate)
+            .u32(entry.crc)
+            .u32(field32(entry.storedSize))
+            .u32(field32(entry.size))
+            .u16(entry.name.size())
+            .u16(extra.size())
+            // No comment, starts on disk 0, no internal or external attributes.
+            .u16(0)
+            .u16(0)
+            .u16(0)
+            .u32(0)
+            .u32(field32(entry.offset))
+            .text(entry.name)
+            .append(extra);
+        header.writeTo(m_sink);
     }
-    fail("writing the archive");
-}
-
-void ZipPackage::fail(const std::string& what)
-{
-    const std::string message = zip_strerror(m_archive);
-    zip_discard(m_archive);
-    m_archive = nullptr;
-    m_errors.rethrowIfFailed();
-    throw Error(ErrorCode::SaveFailed, what + ": " + message);
+    const std::uint64_t directoryEnd = m_sink.position() - m_start;
+    const std::uint64_t directorySize = directoryEnd - directoryStart;
+    const std::uint64_t count = m_entries.size();
+    Record end;
+    if (count > beyond16 || exceeds32(directorySize) || exceeds32(directoryStart)) {
+        // The Zip64 end record (its size counts from after the size field), then its locator.
+        end.u32(zip64EndSignature)
+            .u64(44)
+            .u16(versionZip64)
+            .u16(versionZip64)
+            .u32(0)
+            .u32(0)
+            .u64(count)
+            .u64(count)
+            .u64(directorySize)
+            .u64(directoryStart);
+        end.u32(zip64LocatorSignature).u32(0).u64(directoryEnd).u32(1);
+    }
+    const std::uint64_t shortCount = count > beyond16 ? beyond16 : count;
+    end.u32(endSignature)
+        .u16(0)
+        .u16(0)
+        .u16(shortCount)
+        .u16(shortCount)
+        .u32(field32(directorySize))
+        .u32(field32(directoryStart))
+        .u16(0);
+    end.writeTo(m_sink);
 }
 
 } // namespace kestrane::presentation

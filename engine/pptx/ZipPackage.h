@@ -1,52 +1,64 @@
 #pragma once
 
 #include "engine/ByteSink.h"
-#include "engine/CallbackErrors.h"
 #include "engine/Picture.h"
 
-#include <functional>
+#include <cstdint>
 #include <memory>
 #include <string>
-
-struct zip;
-struct zip_source;
+#include <vector>
 
 namespace kestrane::presentation {
 
-class PictureStream;
 class ZipDeflater;
 
-// A zip archive written through a ByteSink with libzip, in the order the entries were added.
-// Nothing is held in memory beyond one entry at a time: text entries are rendered when libzip
-// reaches them, pictures are read from their files as they are copied, a few megabytes ahead on a
-// thread of their own. Every entry gets the same fixed timestamp, so the same entries give the same
-// bytes. Zip64 records appear only where sizes, offsets or the number of entries need them. Failures
-// inside libzip's callbacks are kept and rethrown once libzip has returned.
+// A zip archive written once, front to back, through a ByteSink: each entry's local header with
+// its CRC and sizes, known before its data, then the data; close() adds the central directory.
+// Nothing is written twice, so there are no data descriptors and no seeks back. The facts of the
+// container are stated here once: entries made on MS-DOS with no attributes, one fixed timestamp
+// (the same entries give the same bytes), and Zip64 records only where a size, an offset or the
+// number of entries does not fit the plain ones.
 class ZipPackage
 {
 public:
+    struct StoredPicture
+    {
+        std::string name;
+        const Picture* picture;
+    };
+
     explicit ZipPackage(ByteSink& sink);
     ~ZipPackage();
     ZipPackage(const ZipPackage&) = delete;
     ZipPackage& operator=(const ZipPackage&) = delete;
 
-    // A text entry, deflated; `render` runs while the archive is written.
-    void addText(const std::string& name, std::function<std::string()> render);
-    // A picture, stored as it is (it is compressed already); read while the archive is written.
-    void addPicture(const std::string& name, const Picture& picture);
-    // Writes the archive; throws the first kestrane::Error met on the way.
+    // A text entry, deflated.
+    void addText(const std::string& name, const std::string& text);
+    // Pictures stored as they are (they are compressed already), with the CRCs their checksums
+    // hold, read a few megabytes ahead of the writing on a thread of their own.
+    void addPictures(const std::vector<StoredPicture>& pictures);
+    // Writes the central directory and the end records.
     void close();
 
 private:
-    void add(const std::string& name, zip_source* source, int method);
-    [[noreturn]] void fail(const std::string& what);
+    struct Entry
+    {
+        std::string name;
+        std::uint32_t crc;
+        std::uint64_t size;
+        std::uint64_t storedSize;
+        std::uint64_t offset;
+        bool deflated;
+    };
 
-    class SinkSource;
-    CallbackErrors m_errors;
-    std::unique_ptr<SinkSource> m_output;
+    // Writes the entry's local header; its data follows.
+    void begin(Entry entry);
+
+    ByteSink& m_sink;
+    // Offsets in the archive count from here.
+    std::uint64_t m_start;
     std::unique_ptr<ZipDeflater> m_deflater;
-    std::unique_ptr<PictureStream> m_stream;
-    struct zip* m_archive = nullptr;
+    std::vector<Entry> m_entries;
 };
 
 } // namespace kestrane::presentation

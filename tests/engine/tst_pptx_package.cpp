@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <QtEndian>
 #include <memory>
 
 using namespace kestrane;
@@ -60,6 +61,23 @@ QList<qsizetype> localHeaders(const QByteArray& archive)
     for (qsizetype at = archive.indexOf("PK\3\4"); at >= 0; at = archive.indexOf("PK\3\4", at + 4))
         offsets << at;
     return offsets;
+}
+
+template <typename T>
+T little(const QByteArray& bytes, qsizetype at)
+{
+    return qFromLittleEndian<T>(bytes.constData() + at);
+}
+
+// A Zip64 extra field holding `values`.
+QByteArray zip64Field(const QList<quint64>& values)
+{
+    QByteArray field(4 + 8 * values.size(), '\0');
+    qToLittleEndian<quint16>(1, field.data());
+    qToLittleEndian<quint16>(quint16(8 * values.size()), field.data() + 2);
+    for (qsizetype i = 0; i < values.size(); ++i)
+        qToLittleEndian<quint64>(values[i], field.data() + 4 + 8 * i);
+    return field;
 }
 
 QString schemaFor(const QString& part)
@@ -308,6 +326,80 @@ private slots:
         const QByteArray archive = write(large);
         QVERIFY(archive.contains("PK\6\6"));
         QCOMPARE(qsizetype(testing::readZip(archive).size()), qsizetype(14 + 2 * 32800 + 1));
+    }
+
+    // Past 4 GiB, read from the records as the pictures are not kept: the large picture's sizes go
+    // to Zip64 fields in both its headers, the offsets beyond 4 GiB to those of the central ones, and
+    // the central directory's offset to the Zip64 end record.
+    void zip64PastFourGiB()
+    {
+        const quint64 large = (quint64(1) << 32) + (quint64(1) << 24);
+        Deck deck;
+        for (const std::shared_ptr<const presentation::Picture>& picture :
+             {std::shared_ptr<const presentation::Picture>(testing::noisePicture(100, 1)),
+              std::shared_ptr<const presentation::Picture>(std::make_shared<testing::ZeroPicture>(large)),
+              std::shared_ptr<const presentation::Picture>(testing::noisePicture(100, 2))})
+            deck.slides.push_back({{{picture, {0, 0, 1, 1}}}});
+        testing::RecordSink sink;
+        presentation::writePptx(deck, sink);
+        const int entries = 14 + 2 * 3 + 3;
+
+        const quint64 endAt = sink.position() - 22;
+        const QByteArray end = sink.at(endAt, 22);
+        const QByteArray locator = sink.at(endAt - 20, 20);
+        QCOMPARE(little<quint32>(end, 0), 0x06054b50u);
+        QCOMPARE(little<quint16>(end, 10), quint16(entries));
+        QCOMPARE(little<quint32>(end, 16), 0xFFFFFFFFu);
+        QCOMPARE(little<quint32>(locator, 0), 0x07064b50u);
+        const quint64 zip64EndAt = little<quint64>(locator, 8);
+        const QByteArray zip64End = sink.at(zip64EndAt, 56);
+        QCOMPARE(little<quint32>(zip64End, 0), 0x06064b50u);
+        QCOMPARE(little<quint16>(zip64End, 14), quint16(45));
+        QCOMPARE(little<quint64>(zip64End, 32), quint64(entries));
+        const quint64 directory = little<quint64>(zip64End, 48);
+        QCOMPARE(quint64(little<quint32>(end, 12)), little<quint64>(zip64End, 40));
+        QCOMPARE(directory + little<quint64>(zip64End, 40), zip64EndAt);
+
+        // Each entry's local header lies where the one before it ended, names it and has its sizes.
+        quint64 at = directory;
+        quint64 nextLocal = 0;
+        for (int i = 0; i < entries; ++i) {
+            const QByteArray central = sink.at(at, 46);
+            QCOMPARE(little<quint32>(central, 0), 0x02014b50u);
+            const quint16 nameLength = little<quint16>(central, 28);
+            const QByteArray name = sink.at(at + 46, nameLength);
+            const QByteArray extra = sink.at(at + 46 + nameLength, little<quint16>(central, 30));
+            at += 46 + nameLength + quint64(extra.size());
+            const QByteArray local = sink.at(nextLocal, 30);
+            QCOMPARE(little<quint32>(local, 0), 0x04034b50u);
+            QCOMPARE(sink.at(nextLocal + 30, nameLength), name);
+            const QByteArray localExtra = sink.at(nextLocal + 30 + nameLength, little<quint16>(local, 28));
+            quint64 size = little<quint32>(central, 20);
+            if (name == "ppt/media/image2.jpeg") {
+                size = large;
+                QCOMPARE(little<quint32>(central, 42), quint32(nextLocal));
+                QCOMPARE(extra, zip64Field({large, large}));
+                QCOMPARE(localExtra, zip64Field({large, large}));
+                QCOMPARE(little<quint16>(local, 4), quint16(45));
+                QCOMPARE(little<quint32>(local, 18), 0xFFFFFFFFu);
+                QCOMPARE(little<quint32>(local, 22), 0xFFFFFFFFu);
+            } else if (name == "ppt/media/image3.jpeg") {
+                QVERIFY(nextLocal > large);
+                QCOMPARE(little<quint32>(central, 42), 0xFFFFFFFFu);
+                QCOMPARE(extra, zip64Field({nextLocal}));
+                QCOMPARE(localExtra, QByteArray());
+                QCOMPARE(little<quint16>(local, 4), quint16(10));
+                QCOMPARE(little<quint32>(local, 18), quint32(size));
+            } else {
+                QCOMPARE(little<quint32>(central, 42), quint32(nextLocal));
+                QCOMPARE(extra, QByteArray());
+                QCOMPARE(localExtra, QByteArray());
+                QVERIFY(little<quint16>(local, 4) <= 20);
+            }
+            QCOMPARE(little<quint16>(central, 6), quint16(extra.isEmpty() ? little<quint16>(local, 4) : 45));
+            nextLocal += 30 + nameLength + quint64(localExtra.size()) + size;
+        }
+        QCOMPARE(nextLocal, directory);
     }
 };
 

@@ -33,7 +33,7 @@ if(NOT run_output MATCHES "Package: kestrane\n" OR NOT run_output MATCHES "Versi
 endif()
 string(REGEX MATCH "Depends: [^\n]*" depends "${run_output}")
 # The libraries the program and its engine link, and the plugins Qt loads: windowing and SVG.
-foreach(package libqt6widgets6 libqt6gui6 libqt6core6 libzip4 libgsf-1-114 libnettle8 qt6-qpa-plugins libqt6svg6)
+foreach(package libqt6widgets6 libqt6gui6 libqt6core6 zlib1g libdeflate0 libgsf-1-114 libnettle8 qt6-qpa-plugins libqt6svg6)
     if(NOT depends MATCHES "[ ,|]${package}( |,|$)")
         message(FATAL_ERROR "${package} is not among the dependencies: ${depends}")
     endif()

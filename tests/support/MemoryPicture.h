@@ -78,4 +78,23 @@ private:
     std::uint64_t m_size;
 };
 
+// `size` zero bytes held as nothing: a picture of any size, for packages past 4 GiB.
+class ZeroPicture : public presentation::Picture
+{
+public:
+    explicit ZeroPicture(std::uint64_t size) : m_size(size) {}
+
+    const std::string& name() const override { return m_name; }
+    presentation::PictureFormat format() const override { return presentation::PictureFormat::Jpeg; }
+    std::uint64_t size() const override { return m_size; }
+    void read(std::uint64_t, void* buffer, std::size_t length) const override
+    {
+        std::memset(buffer, 0, length);
+    }
+
+private:
+    std::string m_name = "zeros.jpg";
+    std::uint64_t m_size;
+};
+
 } // namespace kestrane::testing

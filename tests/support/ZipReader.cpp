@@ -3,6 +3,7 @@
 #include <QFile>
 #include <stdexcept>
 #include <zip.h>
+#include <zlib.h>
 
 namespace kestrane::testing {
 
@@ -41,6 +42,12 @@ std::map<QString, ZipMember> readZip(const QByteArray& archive)
         if (got != zip_int64_t(stat.size)) {
             zip_close(zip);
             throw std::runtime_error(std::string("cannot read zip member ") + stat.name);
+        }
+        // libzip reads the members here without checking their CRC-32.
+        if (crc32_z(0, reinterpret_cast<const Bytef*>(member.data.constData()),
+                    std::size_t(member.data.size())) != stat.crc) {
+            zip_close(zip);
+            throw std::runtime_error(std::string("wrong CRC-32 of zip member ") + stat.name);
         }
         members[QString::fromUtf8(stat.name)] = member;
     }

@@ -15,7 +15,8 @@ struct ZipMember
     quint32 attributes = 0;
 };
 
-// Every member of a zip archive, by name. Throws std::runtime_error when it is not a zip archive.
+// Every member of a zip archive, by name. Throws std::runtime_error when it is not a zip archive
+// or a member's CRC-32 is wrong.
 std::map<QString, ZipMember> readZip(const QByteArray& archive);
 std::map<QString, ZipMember> readZipFile(const QString& path);
 
