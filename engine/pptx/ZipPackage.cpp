@@ -70,9 +70,15 @@ constexpr std::uint16_t dosDate = (2000 - 1980) << 9 | 1 << 5 | 1;
 constexpr std::uint64_t beyond32 = 0xFFFFFFFF;
 constexpr std::uint64_t beyond16 = 0xFFFF;
 
+// The all-ones value itself is the sign, so it does not fit either.
 bool exceeds32(std::uint64_t value)
 {
     return value >= beyond32;
+}
+
+bool exceeds16(std::uint64_t value)
+{
+    return value >= beyond16;
 }
 
 std::uint32_t field32(std::uint64_t value)
@@ -216,7 +222,7 @@ void ZipPackage::close()
     const std::uint64_t directorySize = directoryEnd - directoryStart;
     const std::uint64_t count = m_entries.size();
     Record end;
-    if (count > beyond16 || exceeds32(directorySize) || exceeds32(directoryStart)) {
+    if (exceeds16(count) || exceeds32(directorySize) || exceeds32(directoryStart)) {
         // The Zip64 end record (its size counts from after the size field), then its locator.
         end.u32(zip64EndSignature)
             .u64(44)
@@ -230,7 +236,7 @@ void ZipPackage::close()
             .u64(directoryStart);
         end.u32(zip64LocatorSignature).u32(0).u64(directoryEnd).u32(1);
     }
-    const std::uint64_t shortCount = count > beyond16 ? beyond16 : count;
+    const std::uint64_t shortCount = exceeds16(count) ? beyond16 : count;
     end.u32(endSignature)
         .u16(0)
         .u16(0)
