@@ -11,9 +11,9 @@
 namespace kestrane::presentation {
 
 // Takes the digests of pictures, and their CRCs with them (Picture::checksums()), on a thread of
-// its own as they are added, the picture's and its .ppt form's, so that a save, which needs them before it
-// writes, finds them taken while the user was choosing where to save. A digest that fails is left for the
-// save to take, and to report, again.
+// its own as they are added, the picture's and its .ppt form's, so that a save, which needs them
+// before it writes, finds them taken while the user was choosing where to save. A digest that
+// fails is left for the save to take, and to report, again.
 class DigestQueue
 {
 public:
