@@ -21,4 +21,10 @@ int syncFolder(const std::string& folder)
     return error;
 }
 
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 } // namespace kestrane

@@ -10,4 +10,7 @@ namespace kestrane {
 // the system's error number of the call that failed.
 int syncFolder(const std::string& folder);
 
+// The folder that holds the file `path` names: "." for a bare name, "/" for a file at the root.
+std::string folderOf(const std::string& path);
+
 } // namespace kestrane

@@ -51,10 +51,7 @@ struct TargetPath
 
 TargetPath splitPath(const std::string& path)
 {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+    return {folderOf(path), path.substr(path.rfind('/') + 1)};
 }
 
 // The file a save replaces: the path itself or, where a symbolic link stands, the file it names,

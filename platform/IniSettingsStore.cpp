@@ -157,7 +157,7 @@ void replaceFile(const std::string& file, const std::string& content)
         ::close(std::exchange(next.fd, -1)) != 0 || ::rename(next.path.c_str(), file.c_str()) != 0)
         throw Error(ErrorCode::SettingsUnwritable, file, errno);
     next.placed = true;
-    if (const int error = syncFolder(file.substr(0, slash)))
+    if (const int error = syncFolder(folderOf(file)))
         throw Error(ErrorCode::SettingsUnwritable, file, error);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/PosixFileSystemObject.h"
 
 #include "base/Error.h"
+#include "base/FolderSync.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,12 +12,6 @@
 namespace kestrane {
 
 namespace {
-
-std::string folderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // A path that cannot be looked at is a folder that cannot be searched, and named as one.
 bool isFile(const std::string& path)
