@@ -19,25 +19,12 @@ Orientation orientationFromTag(std::uint32_t value)
 
 UprightTurn uprightTurn(Orientation orientation)
 {
-    switch (orientation) {
-    case Orientation::TopLeft:
-        break;
-    case Orientation::TopRight:
-        return {0, true, false};
-    case Orientation::BottomRight:
-        return {180, false, false};
-    case Orientation::BottomLeft:
-        return {0, false, true};
-    case Orientation::LeftTop:
-        return {270, true, false};
-    case Orientation::RightTop:
-        return {90, false, false};
-    case Orientation::RightBottom:
-        return {90, true, false};
-    case Orientation::LeftBottom:
-        return {270, false, false};
-    }
-    return {};
+    // In the order of the tag's values, 1 to 8.
+    static constexpr UprightTurn turns[] = {
+        {0, false, false},  {0, true, false},   {180, false, false}, {0, false, true},
+        {270, true, false}, {90, false, false}, {90, true, false},   {270, false, false},
+    };
+    return turns[static_cast<int>(orientation) - 1];
 }
 
 UnitBox unturnedFrame(const UnitBox& visual, const UprightTurn& turn)
