@@ -248,7 +248,7 @@ private slots:
             return MakeDeck([=] {
                 std::vector<PicturePtr> pictures;
                 for (std::uint64_t size : pictureSizes)
-                    pictures.push_back(std::make_shared<SizeOnlyPicture>(size));
+                    pictures.push_back(std::make_shared<ZeroPicture>(size));
                 return sameBoxDeck(pictures);
             });
         };
@@ -258,7 +258,7 @@ private slots:
         ppt("two pictures of 2 GiB", sizes({twoGiB / 2 - 25, twoGiB / 2 - 25}));
         ppt("two pictures over 2 GiB", sizes({twoGiB / 2 - 25, twoGiB / 2 - 24}), bytesLimit);
         ppt("a picture shown twice counts once", MakeDeck([] {
-                const PicturePtr huge = std::make_shared<SizeOnlyPicture>(0x60000000);
+                const PicturePtr huge = std::make_shared<ZeroPicture>(0x60000000);
                 return sameBoxDeck({huge, huge});
             }));
 
@@ -268,7 +268,7 @@ private slots:
                 Deck deck;
                 deck.slides.resize(1);
                 for (int i = 0; i < count; ++i)
-                    deck.slides[0].pictures.push_back({std::make_shared<SizeOnlyPicture>(10), {}});
+                    deck.slides[0].pictures.push_back({std::make_shared<ZeroPicture>(10), {}});
                 return deck;
             });
         };

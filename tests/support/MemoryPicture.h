@@ -59,26 +59,8 @@ public:
     }
 };
 
-// Claims a size without holding the bytes: enough for the limit checks, which never read.
-class SizeOnlyPicture : public presentation::Picture
-{
-public:
-    explicit SizeOnlyPicture(std::uint64_t size) : m_size(size) {}
-
-    const std::string& name() const override { return m_name; }
-    presentation::PictureFormat format() const override { return presentation::PictureFormat::Jpeg; }
-    std::uint64_t size() const override { return m_size; }
-    void read(std::uint64_t, void*, std::size_t) const override
-    {
-        throw Error(ErrorCode::PictureUnreadable, m_name);
-    }
-
-private:
-    std::string m_name = "huge.jpg";
-    std::uint64_t m_size;
-};
-
-// `size` zero bytes held as nothing: a picture of any size, for packages past 4 GiB.
+// `size` zero bytes held as nothing: a picture of any size, for the limit checks and for packages
+// past 4 GiB.
 class ZeroPicture : public presentation::Picture
 {
 public:
